@@ -1,0 +1,4 @@
+// main.cpp: the entry function: start-up in one straight line, the frame loop, shutdown.
+#include "app/app.h"
+
+int main() { return RunVelloran(); }

@@ -1,0 +1,47 @@
+// mesh.h: one drawable piece of a model: vertices and indices in CPU memory, uploaded once
+// into a vertex array, plus the textures its material uses.
+#pragma once
+
+#include <assimp/types.h>
+
+#include <string>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+#include "gfx/gl.h"
+#include "gfx/shader.h"
+
+// One vertex, 32 bytes, the same layout in memory and in the GL buffer.
+struct Vertex {
+  glm::vec3 position;   // offset 0
+  glm::vec3 normal;     // offset 12, as read from the file
+  glm::vec2 texCoords;  // offset 24, coordinate set 0
+};
+
+// One texture of a mesh's material.
+struct Texture {
+  GLuint id = 0;     // GL_TEXTURE_2D name
+  std::string type;  // "texture_diffuse" or "texture_specular": the sampler name's stem
+  aiString path;     // file name exactly as the material gives it (the loader's cache key)
+};
+
+// Name of the sampler for the texture of the given type, given the per-type counters
+// (both start at 1 for every draw). Advances the matching counter. Unknown types get no number.
+std::string SamplerName(const std::string& type, unsigned& diffuseCounter,
+                        unsigned& specularCounter);
+
+struct Mesh {
+  std::vector<Vertex> vertices;
+  std::vector<unsigned int> indices;
+  std::vector<Texture> textures;  // diffuse ones first, then specular ones
+  GLuint vao = 0;
+  GLuint vbo = 0;
+  GLuint ebo = 0;
+
+  Mesh(std::vector<Vertex> vertices, std::vector<unsigned int> indices,
+       std::vector<Texture> textures);  // copies the lists, then UploadBuffers
+
+  void UploadBuffers();              // creates vao/vbo/ebo and the attribute layout
+  void Draw(Shader shader) const;    // binds samplers, sets "material.shininess", draws
+};

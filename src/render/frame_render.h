@@ -1,0 +1,17 @@
+// frame_render.h: the render step of a frame: shadow pass, view selection, scene pass and
+// water mask, reflection pass, water composite, present, HUD. Duck collection happens inside
+// (DrawScene) and the game-over decision in the HUD.
+#pragma once
+
+#include "app/game.h"
+#include "gfx/text_renderer.h"
+#include "render/render_targets.h"
+#include "render/shader_set.h"
+
+struct Renderer {
+  ShaderSet* shaders = nullptr;
+  TextRenderer* text = nullptr;
+  RenderTargets* targets = nullptr;
+};
+
+void RenderFrame(Game& game, Renderer& renderer);
