@@ -50,7 +50,7 @@ TEST(Settings, ReadsEachCaseAsPositionalLines) {
       {"leading blanks and sign", "  +640\n\t480\nfalse\n", 640, 480, false},
       {"huge numbers clamp", "99999999999999999999\n-99999999999999999999\nfalse\n", 2147483647,
        -2147483647 - 1, false},
-      {"binary bytes", std::string("\x01\xff\x00zz", 5).c_str(), 0, 720, false},
+      {"binary bytes", "\x01\xff\x7fzz", 0, 720, false},
   };
   for (const SettingsCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,0 +1,40 @@
+// gl_main.cpp: entry of the GL test binary: one hidden window and context for every test.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "gl_context.h"
+
+namespace {
+GLFWwindow* window = nullptr;
+}
+
+GLFWwindow* TestWindow() { return window; }
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Test discovery only lists names: no display needed for that.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (!glfwInit()) {
+    std::fprintf(stderr, "gl_tests: no display (run under xvfb-run -a)\n");
+    return 1;
+  }
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+  window = glfwCreateWindow(1280, 720, "gl_tests", nullptr, nullptr);
+  if (!window) {
+    std::fprintf(stderr, "gl_tests: could not create a GL 3.3 core context\n");
+    glfwTerminate();
+    return 1;
+  }
+  glfwMakeContextCurrent(window);
+  glewExperimental = GL_TRUE;
+  if (glewInit() != GLEW_OK) return 1;
+  glGetError();  // GLEW's probe can leave GL_INVALID_ENUM behind in a core context
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  const int result = RUN_ALL_TESTS();
+  glfwTerminate();
+  return result;
+}
