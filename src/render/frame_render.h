@@ -5,6 +5,7 @@
 
 #include "app/game.h"
 #include "gfx/text_renderer.h"
+#include "render/pass_timers.h"
 #include "render/render_targets.h"
 #include "render/shader_set.h"
 
@@ -12,6 +13,7 @@ struct Renderer {
   ShaderSet* shaders = nullptr;
   TextRenderer* text = nullptr;
   RenderTargets* targets = nullptr;
+  PassTimers* timers = nullptr;  // the benchmark's per-pass timing; null in the game
 };
 
 void RenderFrame(Game& game, Renderer& renderer);

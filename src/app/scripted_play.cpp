@@ -1,0 +1,106 @@
+// scripted_play.cpp: the frame loop's hooks fed from a script instead of the window system.
+#include "app/scripted_play.h"
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+
+#include "app/frame_loop.h"
+#include "app/input.h"
+#include "gfx/gl.h"  // GLEW before GLFW
+#include "render/readback.h"
+#include "scene/game_rules.h"
+
+namespace {
+
+void ApplyScript(void* user) {
+  auto& play = *static_cast<ScriptedPlay*>(user);
+  // Events of this frame, in the order they were scheduled; the rest stay pending.
+  auto due = [&play](const ScriptedKey& k) { return k.frame <= play.frameIndex; };
+  auto split = std::stable_partition(play.script.begin(), play.script.end(), due);
+  for (auto it = play.script.begin(); it != split; ++it) {
+    if (HandleKey(play.game, it->key, it->action)) play.closeRequested = true;
+  }
+  play.script.erase(play.script.begin(), split);
+}
+
+double ScriptedClock(void* user) {
+  return static_cast<ScriptedPlay*>(user)->clock;
+}
+
+void Render(void* user) {
+  auto& play = *static_cast<ScriptedPlay*>(user);
+  RenderFrame(play.game, play.session.renderer);
+}
+
+void Swap(void* user) {
+  auto& play = *static_cast<ScriptedPlay*>(user);
+  if (play.options.swapBuffers) glfwSwapBuffers(play.window);
+}
+
+}  // namespace
+
+bool StartScriptedPlay(ScriptedPlay& play, const ScriptedPlayOptions& options) {
+  play.options = options;
+  play.clock = options.startSeconds;
+  play.previousContext = glfwGetCurrentContext();
+  play.game.screenWidth = options.width;
+  play.game.screenHeight = options.height;
+  MarkAllDucksPresent(play.game.state);
+
+  WindowOptions windowOptions;
+  windowOptions.visible = options.visible;
+  windowOptions.installCallbacks = false;  // input comes from the script only
+  play.window = OpenGameWindow(play.game, windowOptions);
+  if (!play.window) return false;
+  play.session.ownsWindow = false;  // destroyed here, leaving GLFW to whoever started it
+  BuildSession(play.session, play.game, play.window);
+  return true;
+}
+
+void EndScriptedPlay(ScriptedPlay& play) {
+  if (!play.window) return;
+  EndSession(play.session);
+  glfwDestroyWindow(play.window);
+  play.window = nullptr;
+  if (play.previousContext) glfwMakeContextCurrent(play.previousContext);
+}
+
+void ScheduleKey(ScriptedPlay& play, long frame, int key, int action) {
+  play.script.push_back(ScriptedKey{frame, key, action});
+}
+
+void TapKey(ScriptedPlay& play, int key) {
+  ScheduleKey(play, play.frameIndex, key, GLFW_PRESS);
+  ScheduleKey(play, play.frameIndex, key, GLFW_RELEASE);
+}
+
+void HoldKey(ScriptedPlay& play, int key, long frames) {
+  ScheduleKey(play, play.frameIndex, key, GLFW_PRESS);
+  ScheduleKey(play, play.frameIndex + frames, key, GLFW_RELEASE);
+}
+
+void RunScriptedFrames(ScriptedPlay& play, long count) {
+  const FrameHooks hooks{&play, ApplyScript, ScriptedClock, Render, Swap};
+  for (long i = 0; i < count; ++i) {
+    RunFrame(play.game, hooks);
+    play.clock += play.options.frameSeconds;
+    ++play.frameIndex;
+  }
+}
+
+std::vector<unsigned char> ReadWindowPixels(const ScriptedPlay& play) {
+  return ReadFramebufferColor(0, play.game.screenWidth, play.game.screenHeight);
+}
+
+std::vector<unsigned char> ReadTargetPixels(const ScriptedPlay& play, GLuint framebuffer) {
+  return ReadFramebufferColor(framebuffer, play.game.screenWidth, play.game.screenHeight);
+}
+
+std::vector<float> ReadTargetDepth(const ScriptedPlay& play, GLuint framebuffer) {
+  return ReadFramebufferDepth(framebuffer, play.game.screenWidth, play.game.screenHeight);
+}
+
+std::vector<float> ReadShadowMap(const ScriptedPlay& play) {
+  return ReadFramebufferDepth(play.session.targets.shadowTarget, ShadowMapSize, ShadowMapSize);
+}

@@ -1,0 +1,11 @@
+// hud.h: the text overlay drawn last into the window: seconds left or "GAME OVER", the
+// optional frame time and the ducks left, in white. Which lines show (and the game-over
+// decision) comes from BuildHudLines; this only draws them.
+#pragma once
+
+#include "app/game.h"
+#include "gfx/shader.h"
+#include "gfx/text_renderer.h"
+
+// Draws with depth testing off (the present pass turned it off) and turns it back on after.
+void DrawHud(Game& game, TextRenderer& text, Shader textShader);

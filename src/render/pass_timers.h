@@ -1,0 +1,36 @@
+// pass_timers.h: optional per-pass GPU timing for the frame benchmark. The game itself runs
+// without timers (Renderer::timers stays null), so none of this costs it anything.
+//
+// Each pass is bracketed by a GL_TIME_ELAPSED query. On a software renderer the GPU time of a
+// pass is only spent when its target is flushed, so with `finishEachPass` the timers also call
+// glFinish after every pass and record the wall-clock time, which is the honest split there.
+#pragma once
+
+#include "gfx/gl.h"
+
+enum RenderPass {
+  kShadowPass,
+  kScenePass,
+  kWaterMaskPass,
+  kReflectionPass,
+  kCompositePass,
+  kPresentPass,
+  kHudPass,
+  kRenderPassCount
+};
+
+const char* RenderPassName(int pass);
+
+struct PassTimers {
+  GLuint queries[kRenderPassCount] = {};
+  bool finishEachPass = false;
+  double startSeconds = 0.0;             // wall clock at BeginPass (finish mode)
+  double gpuMs[kRenderPassCount] = {};   // last frame, from the queries
+  double wallMs[kRenderPassCount] = {};  // last frame, finish mode only
+};
+
+void CreatePassTimers(PassTimers& timers);
+void DeletePassTimers(PassTimers& timers);
+void BeginPass(PassTimers* timers, int pass);  // null timers: nothing happens
+void EndPass(PassTimers* timers, int pass);
+void CollectPassTimes(PassTimers& timers);  // after the frame: waits for the query results
