@@ -2,6 +2,7 @@
 #include "render/pass_timers.h"
 
 #include <chrono>
+#include <ctime>
 
 namespace {
 
@@ -11,6 +12,12 @@ double WallSeconds() {
 }
 
 }  // namespace
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1.0e-9;
+}
 
 const char* RenderPassName(int pass) {
   static const char* const names[kRenderPassCount] = {
@@ -32,6 +39,7 @@ void BeginPass(PassTimers* timers, int pass) {
   if (timers->finishEachPass) {
     glFinish();
     timers->startSeconds = WallSeconds();
+    timers->startCpuSeconds = ProcessCpuSeconds();
   }
   glBeginQuery(GL_TIME_ELAPSED, timers->queries[pass]);
 }
@@ -42,6 +50,7 @@ void EndPass(PassTimers* timers, int pass) {
   if (timers->finishEachPass) {
     glFinish();
     timers->wallMs[pass] = (WallSeconds() - timers->startSeconds) * 1000.0;
+    timers->cpuMs[pass] = (ProcessCpuSeconds() - timers->startCpuSeconds) * 1000.0;
   }
 }
 
