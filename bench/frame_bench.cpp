@@ -9,6 +9,8 @@
 //
 // Usage: frame_bench [frames] [width height]   (defaults: 240 frames, 1280 x 720). Run it from
 // the repository root (it reads shader/, assets/, textures/ and fonts/ from there).
+#include <GLFW/glfw3.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,17 +18,17 @@
 #include <memory>
 #include <vector>
 
-#include "gfx/gl.h"
-#include <GLFW/glfw3.h>
-
 #include "app/scripted_play.h"
+#include "gfx/gl.h"
 #include "render/pass_timers.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
 
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0.0;
@@ -42,9 +44,8 @@ void ScheduleRoute(ScriptedPlay& play, long frames) {
     int key;
   };
   const Step steps[] = {
-      {0.05, 0.30, GLFW_KEY_W},          {0.15, 0.10, GLFW_KEY_A},
-      {0.35, 0.20, GLFW_KEY_W},          {0.35, 0.20, GLFW_KEY_LEFT_SHIFT},
-      {0.45, 0.02, GLFW_KEY_SPACE},      {0.60, 0.15, GLFW_KEY_D},
+      {0.05, 0.30, GLFW_KEY_W},          {0.15, 0.10, GLFW_KEY_A},     {0.35, 0.20, GLFW_KEY_W},
+      {0.35, 0.20, GLFW_KEY_LEFT_SHIFT}, {0.45, 0.02, GLFW_KEY_SPACE}, {0.60, 0.15, GLFW_KEY_D},
       {0.60, 0.35, GLFW_KEY_S},          {0.80, 0.10, GLFW_KEY_A},
   };
   for (const Step& s : steps) {
@@ -56,8 +57,8 @@ void ScheduleRoute(ScriptedPlay& play, long frames) {
 }
 
 void PrintStats(const char* label, const std::vector<double>& ms) {
-  std::printf("%-30s median %7.2f ms   p95 %7.2f ms   (%zu frames)\n", label,
-              Percentile(ms, 0.5), Percentile(ms, 0.95), ms.size());
+  std::printf("%-30s median %7.2f ms   p95 %7.2f ms   (%zu frames)\n", label, Percentile(ms, 0.5),
+              Percentile(ms, 0.95), ms.size());
 }
 
 }  // namespace
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
     cpuTotal += cpu;
     std::printf("%-12s %10.2f %12.2f %12.2f %10.2f\n", RenderPassName(p), gpu, wall, cpu, cpuMin);
   }
-  std::printf("%-12s %10.2f %12.2f %12.2f %10.2f\n", "sum", gpuTotal, wallTotal, cpuTotal, minTotal);
+  std::printf("%-12s %10.2f %12.2f %12.2f %10.2f\n", "sum", gpuTotal, wallTotal, cpuTotal,
+              minTotal);
   std::printf("ducks collected on the route: %d\n", play->game.state.ducksCollected);
 
   EndScriptedPlay(*play);

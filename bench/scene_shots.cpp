@@ -4,6 +4,8 @@
 //
 // Usage: scene_shots [output folder] [width height]   (defaults: docs/screenshots, 1280 x 720).
 // Run it from the repository root.
+#include <GLFW/glfw3.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "gfx/gl.h"
-#include <GLFW/glfw3.h>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>

@@ -1,0 +1,230 @@
+// Pixels read back from real frames of the scripted game: where the HUD writes, what the
+// shadow switch, wireframe and the view switch change, how the water is laid over the scene,
+// and the chrome statue's colours.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "render_play.h"
+#include "scene/game_rules.h"
+
+namespace {
+
+struct Box {
+  int x0, y0, x1, y1;  // [x0, x1) x [y0, y1), window pixels, origin bottom-left
+  bool Contains(int x, int y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
+};
+
+// The ink box of one HUD line from the font's metrics, with a 2-pixel margin.
+Box InkBox(const TextRenderer& text, const HudLine& line) {
+  float pen = line.x, left = line.x, top = line.y, bottom = line.y;
+  for (char c : line.text) {
+    auto it = text.glyphs.find(c);
+    if (it == text.glyphs.end()) continue;
+    const Glyph& g = it->second;
+    left = std::min(left, pen + g.bearing.x * line.scale);
+    top = std::max(top, line.y + g.bearing.y * line.scale);
+    bottom = std::min(bottom, line.y - (g.size.y - g.bearing.y) * line.scale);
+    pen += (g.advance >> 6) * line.scale;
+  }
+  return Box{static_cast<int>(std::floor(left)) - 2, static_cast<int>(std::floor(bottom)) - 2,
+             static_cast<int>(std::ceil(pen)) + 2, static_cast<int>(std::ceil(top)) + 2};
+}
+
+struct HudCase {
+  unsigned width, height;
+  bool frameTime;
+};
+
+class HudPixels : public ::testing::TestWithParam<HudCase> {};
+
+// The present pass copies the composite image exactly (its alpha is 1 everywhere), so every
+// pixel where the window differs from it was written by the HUD: those must all lie in the
+// lines' boxes, be lighter than the image below (white text), and every line must show.
+TEST_P(HudPixels, WhiteTextOnlyInTheLinesBoxes) {
+  const HudCase c = GetParam();
+  auto play = StartPlay(c.width, c.height, 0.02);
+  PlayGuard guard{play.get()};
+  if (c.frameTime) TapKey(*play, GLFW_KEY_F2);
+  RunScriptedFrames(*play, 2);
+
+  GameState copy = play->game.state;
+  const HudLines hud = BuildHudLines(copy, play->game.input.showFrameTime,
+                                     play->game.clock.deltaTime, c.width, c.height);
+  ASSERT_EQ(hud.count, c.frameTime ? 3 : 2);
+  std::vector<Box> boxes;
+  for (int i = 0; i < hud.count; ++i)
+    boxes.push_back(InkBox(*play->session.textRenderer, hud.lines[i]));
+  // Seconds at the top left, ducks at the bottom left, the frame time above the ducks.
+  EXPECT_GT(boxes.front().y0, static_cast<int>(c.height) * 3 / 4);
+  EXPECT_LT(boxes.back().y1, static_cast<int>(c.height) / 4);
+  for (const Box& b : boxes) EXPECT_LT(b.x1, static_cast<int>(c.width) * 3 / 4);
+
+  const Image window = WindowImage(*play);
+  const Image composite = TargetImage(*play, play->session.targets.compositeTarget);
+  std::vector<long> inBox(boxes.size(), 0);
+  long stray = 0, darker = 0;
+  for (int y = 0; y < window.height; ++y) {
+    for (int x = 0; x < window.width; ++x) {
+      const unsigned char* w = window.At(x, y);
+      const unsigned char* s = composite.At(x, y);
+      if (SameRgb(w, s)) continue;
+      if (w[0] + 1 < s[0] || w[1] + 1 < s[1] || w[2] + 1 < s[2]) ++darker;  // 1: rounding
+      bool inside = false;
+      for (size_t b = 0; b < boxes.size(); ++b) {
+        if (boxes[b].Contains(x, y)) {
+          ++inBox[b];
+          inside = true;
+        }
+      }
+      if (!inside) ++stray;
+    }
+  }
+  EXPECT_EQ(stray, 0) << "HUD pixels outside the lines' boxes";
+  EXPECT_EQ(darker, 0) << "white text only lightens";
+  for (size_t b = 0; b < boxes.size(); ++b) {
+    EXPECT_GT(inBox[b], 40) << "line " << b << ": " << hud.lines[b].text;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, HudPixels,
+                         ::testing::Values(HudCase{800, 600, false}, HudCase{1280, 720, false},
+                                           HudCase{800, 600, true}));
+
+// Where the mask says water, the composite shows the water surface; elsewhere it is exactly
+// the scene image.
+TEST(RenderPixels, WaterRegionDiffersFromTheSceneAndTheRestIsTheScene) {
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  RunScriptedFrames(*play, 2);
+  const Image scene = TargetImage(*play, play->session.targets.sceneTarget);
+  const Image composite = TargetImage(*play, play->session.targets.compositeTarget);
+  long water = 0, waterChanged = 0, dry = 0, dryChanged = 0;
+  for (int y = 0; y < scene.height; ++y) {
+    for (int x = 0; x < scene.width; ++x) {
+      const unsigned char* s = scene.At(x, y);
+      const bool changed = !SameRgb(s, composite.At(x, y));
+      if (s[3] == 0) {
+        ++water;
+        waterChanged += changed;
+      } else {
+        EXPECT_EQ(s[3], 255) << "the mask is either water or not";
+        ++dry;
+        dryChanged += changed;
+      }
+    }
+  }
+  const long total = static_cast<long>(scene.width) * scene.height;
+  EXPECT_GT(water, total / 10) << "the seat view looks over the water";
+  EXPECT_GT(dry, total / 20);
+  EXPECT_GT(waterChanged, water * 9 / 10);
+  EXPECT_EQ(dryChanged, 0);
+}
+
+TEST(RenderPixels, WireframeChangesTheImagesButTheWindowQuadIsFilled) {
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  RunScriptedFrames(*play, 2);
+  const Image sceneFilled = TargetImage(*play, play->session.targets.sceneTarget);
+  const Image compositeFilled = TargetImage(*play, play->session.targets.compositeTarget);
+  TapKey(*play, GLFW_KEY_F3);
+  RunScriptedFrames(*play, 1);
+  ASSERT_TRUE(play->game.input.wireframe);
+  const Image scene = TargetImage(*play, play->session.targets.sceneTarget);
+  const Image composite = TargetImage(*play, play->session.targets.compositeTarget);
+  const Image window = WindowImage(*play);
+  const long total = static_cast<long>(scene.width) * scene.height;
+  EXPECT_GT(CountDifferent(scene, sceneFilled), total / 4);
+  EXPECT_GT(CountDifferent(composite, compositeFilled), total / 4);
+  // Filled, the quad copies the composite into every pixel; drawn as lines, the window's white
+  // clear colour would show almost everywhere. Only the HUD may differ.
+  EXPECT_LT(CountDifferent(window, composite), total / 50);
+}
+
+TEST(RenderPixels, SeatViewAndFreeCameraDiffer) {
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  RunScriptedFrames(*play, 2);
+  const Image seat = WindowImage(*play);
+  TapKey(*play, GLFW_KEY_F6);
+  RunScriptedFrames(*play, 1);
+  ASSERT_FALSE(play->game.seatView);
+  const Image free = WindowImage(*play);
+  EXPECT_GT(CountDifferent(seat, free), static_cast<long>(seat.width) * seat.height / 3);
+}
+
+// Window pixel of a world point for the frame's view and projection.
+void ProjectToWindow(const ScriptedPlay& play, glm::vec3 point, int& x, int& y) {
+  const View view =
+      SelectView(play.game.camera, play.game.seatView, play.game.world.canoeNode.transform);
+  const glm::mat4 projection =
+      SceneProjection(play.game.camera.zoom, play.game.screenWidth, play.game.screenHeight);
+  const glm::vec4 clip = projection * view.matrix * glm::vec4(point, 1.0f);
+  x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * play.game.screenWidth);
+  y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * play.game.screenHeight);
+}
+
+// The light stands low in the +x +z corner, so the wall at x = +50 shades the floor in front
+// of it: that patch must brighten when shadows are switched off.
+TEST(RenderPixels, ShadowsOffBrightensAShadowedPatch) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "needs the generated models";
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  PlaceFreeCamera(*play, glm::vec3(30.0f, 12.0f, 0.0f), 0.0f, -45.0f);
+  RunScriptedFrames(*play, 2);
+  int px = 0, py = 0;
+  ProjectToWindow(*play, glm::vec3(40.0f, -1.5f, 0.0f), px, py);
+  ASSERT_TRUE(px > 10 && px < 310 && py > 10 && py < 170) << px << ", " << py;
+  const Image sceneOn = TargetImage(*play, play->session.targets.sceneTarget);
+  const Image windowOn = WindowImage(*play);
+  TapKey(*play, GLFW_KEY_F7);
+  RunScriptedFrames(*play, 1);
+  ASSERT_FALSE(play->game.input.shadowsEnabled);
+  const Image sceneOff = TargetImage(*play, play->session.targets.sceneTarget);
+  const Image windowOff = WindowImage(*play);
+  const Box patch{px - 8, py - 8, px + 8, py + 8};
+  const double floorOn = MeanBrightness(sceneOn, patch.x0, patch.y0, patch.x1, patch.y1);
+  const double floorOff = MeanBrightness(sceneOff, patch.x0, patch.y0, patch.x1, patch.y1);
+  const double waterOn = MeanBrightness(windowOn, patch.x0, patch.y0, patch.x1, patch.y1);
+  const double waterOff = MeanBrightness(windowOff, patch.x0, patch.y0, patch.x1, patch.y1);
+  EXPECT_GT(floorOff, floorOn * 1.3) << "floor " << floorOn << " -> " << floorOff;
+  EXPECT_GT(waterOff, waterOn * 1.15) << "through the water " << waterOn << " -> " << waterOff;
+}
+
+// The statue is chrome: paint the sky one colour and the statue takes it on.
+TEST(RenderPixels, StatueShowsTheSkysColours) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "needs the generated models";
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  PlaceFreeCamera(*play, glm::vec3(0.0f, 6.0f, -30.0f), -90.0f, 12.0f);
+  struct Sky {
+    unsigned char rgb[3];
+    int strong0, strong1, weak;  // the two channels that must dominate the third
+  };
+  for (const Sky sky : {Sky{{255, 0, 255}, 0, 2, 1}, Sky{{0, 255, 0}, 1, 1, 0}}) {
+    glBindTexture(GL_TEXTURE_CUBE_MAP, play->session.targets.cubemapTexture);
+    for (int face = 0; face < 6; ++face) {
+      glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGB, 1, 1, 0, GL_RGB,
+                   GL_UNSIGNED_BYTE, sky.rgb);
+    }
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    RunScriptedFrames(*play, 1);
+    const Image scene = TargetImage(*play, play->session.targets.sceneTarget);
+    const std::vector<float> depth = ReadTargetDepth(*play, play->session.targets.sceneTarget);
+    // Above the far wall (the lowest third) only the statue stands in front of the sky.
+    long statue = 0, skyColoured = 0;
+    for (int y = scene.height / 3; y < scene.height; ++y) {
+      for (int x = 0; x < scene.width; ++x) {
+        if (depth[static_cast<size_t>(y) * scene.width + x] >= 1.0f) continue;
+        const unsigned char* p = scene.At(x, y);
+        ++statue;
+        if (p[sky.strong0] > p[sky.weak] + 60 && p[sky.strong1] > p[sky.weak] + 60) ++skyColoured;
+      }
+    }
+    EXPECT_GT(statue, 200) << "the statue is in view";
+    EXPECT_GT(skyColoured, statue * 8 / 10);
+  }
+}
+
+}  // namespace
