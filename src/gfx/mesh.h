@@ -4,10 +4,9 @@
 
 #include <assimp/types.h>
 
+#include <glm/glm.hpp>
 #include <string>
 #include <vector>
-
-#include <glm/glm.hpp>
 
 #include "gfx/gl.h"
 #include "gfx/shader.h"
@@ -44,6 +43,6 @@ struct Mesh {
   Mesh(std::vector<Vertex> vertices, std::vector<unsigned int> indices,
        std::vector<Texture> textures);
 
-  void UploadBuffers();              // creates vao/vbo/ebo and the attribute layout
-  void Draw(Shader shader) const;    // binds samplers, sets "material.shininess", draws
+  void UploadBuffers();            // creates vao/vbo/ebo and the attribute layout
+  void Draw(Shader shader) const;  // binds samplers, sets "material.shininess", draws
 };

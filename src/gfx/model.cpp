@@ -13,7 +13,9 @@
 
 #include "gfx/texture.h"
 
-Model::Model(const char* path) { Load(path); }
+Model::Model(const char* path) {
+  Load(path);
+}
 
 void Model::Draw(Shader shader) const {
   for (const Mesh& mesh : meshes) mesh.Draw(shader);

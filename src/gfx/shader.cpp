@@ -5,11 +5,10 @@
 #include "gfx/shader.h"
 
 #include <fstream>
+#include <glm/gtc/type_ptr.hpp>
 #include <iostream>
 #include <sstream>
 #include <string>
-
-#include <glm/gtc/type_ptr.hpp>
 
 namespace {
 
@@ -90,7 +89,9 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath) {
   glDeleteShader(fragment);
 }
 
-void Shader::Use() const { glUseProgram(programId); }
+void Shader::Use() const {
+  glUseProgram(programId);
+}
 
 void SetUniformInt(const Shader& shader, const char* name, int value) {
   glUniform1i(glGetUniformLocation(shader.programId, name), value);

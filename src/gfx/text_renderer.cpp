@@ -91,7 +91,9 @@ TextRenderer::TextRenderer() {
   glBindVertexArray(0);
 }
 
-Glyph& TextRenderer::GetGlyph(char code) { return glyphs[code]; }
+Glyph& TextRenderer::GetGlyph(char code) {
+  return glyphs[code];
+}
 
 void TextRenderer::DrawString(Shader& shader, const std::string& text, float x, float y,
                               float scale, glm::vec3 color) {

@@ -100,8 +100,8 @@ GLuint LoadCubemap(std::vector<std::string> faces) {
   for (size_t i = 0; i < faces.size() && i < 6; ++i) {
     DecodedImage image(faces[i].c_str());
     if (!image.pixels) continue;
-    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB,
-                 image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB, image.width,
+                 image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
     faceMissing[i] = false;
     if (!haveFillSize) {
       fillWidth = image.width;

@@ -1,5 +1,6 @@
-// gfx_test_files.h: scratch files for the graphics-resource tests: a temporary folder that
-// removes itself, writing text, bytes and images into it, and running code from inside it.
+// gfx_test_files.h: scaffolding for the graphics-resource tests: a temporary folder that
+// removes itself, writing text, bytes and images into it, running code from inside it,
+// shaders from source texts, and a small off-screen target to read pixels back from.
 #pragma once
 
 #include <stb/stb_image_write.h>
@@ -11,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "gfx/shader.h"
+
 // A fresh folder under the system's temporary directory, removed with everything in it.
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "velloran_gfx_XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velloran_gfx_XXXXXX").string();
     if (mkdtemp(pattern.data())) path_ = pattern;
   }
   ~ScratchDir() {
@@ -52,8 +54,8 @@ inline void WritePng(const std::string& path, int width, int height, int compone
 }
 
 // A width x height RGB image of one colour.
-inline std::vector<unsigned char> SolidRgb(int width, int height, unsigned char r,
-                                           unsigned char g, unsigned char b) {
+inline std::vector<unsigned char> SolidRgb(int width, int height, unsigned char r, unsigned char g,
+                                           unsigned char b) {
   std::vector<unsigned char> pixels;
   for (int i = 0; i < width * height; ++i) pixels.insert(pixels.end(), {r, g, b});
   return pixels;
@@ -71,4 +73,55 @@ class ScopedWorkingDir {
 
  private:
   std::filesystem::path previous_;
+};
+
+// A Shader built from source texts (written to a scratch pair first).
+inline Shader ShaderFromSource(const std::string& vertex, const std::string& fragment) {
+  ScratchDir dir;
+  WriteFile(dir / "t.vertex", vertex);
+  WriteFile(dir / "t.fragment", fragment);
+  return Shader((dir / "t.vertex").c_str(), (dir / "t.fragment").c_str());
+}
+
+// A small RGBA8 colour target to draw into and read back; the window's framebuffer and the
+// previous viewport are restored when it goes.
+class OffscreenTarget {
+ public:
+  OffscreenTarget(int width, int height) : width_(width), height_(height) {
+    glGetIntegerv(GL_VIEWPORT, previousViewport_);
+    glGenFramebuffers(1, &framebuffer_);
+    glGenTextures(1, &colour_);
+    glBindTexture(GL_TEXTURE_2D, colour_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  ~OffscreenTarget() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(previousViewport_[0], previousViewport_[1], previousViewport_[2],
+               previousViewport_[3]);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteTextures(1, &colour_);
+  }
+  OffscreenTarget(const OffscreenTarget&) = delete;
+  OffscreenTarget& operator=(const OffscreenTarget&) = delete;
+
+  // All pixels as RGBA, bottom row first (GL's order).
+  std::vector<unsigned char> Pixels() const {
+    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * height_ * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+  }
+
+ private:
+  int width_;
+  int height_;
+  GLuint framebuffer_ = 0;
+  GLuint colour_ = 0;
+  GLint previousViewport_[4] = {};
 };

@@ -1,4 +1,6 @@
 // Shader: building a program from a file pair, and the exact report of every failure.
+#include "gfx/shader.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "gfx/shader.h"
 #include "gfx_test_files.h"
 #include "gl_context.h"
 
@@ -58,9 +59,8 @@ TEST(Shader, ValidPairLinksSilentlyAndUseMakesItCurrent) {
   WriteFile(dir / "ok.vertex", kVertex);
   WriteFile(dir / "ok.fragment", kFragment);
   Shader shader;
-  const std::string output = CaptureStdout([&] {
-    shader = Shader((dir / "ok.vertex").c_str(), (dir / "ok.fragment").c_str());
-  });
+  const std::string output = CaptureStdout(
+      [&] { shader = Shader((dir / "ok.vertex").c_str(), (dir / "ok.fragment").c_str()); });
   EXPECT_EQ(output, "");
   ASSERT_TRUE(glIsProgram(shader.programId));
   EXPECT_EQ(LinkStatus(shader.programId), GL_TRUE);
@@ -83,14 +83,18 @@ TEST(Shader, ReportsEachFailureInOrderAndKeepsTheProgram) {
     std::optional<std::string> fragment;  // nullopt: no such file
     std::vector<std::string> expected;
   };
-  const char rawGarbage[] = "\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\x80 binary \0 junk";
+  const char rawGarbage[] =
+      "\x7f"
+      "ELF\x02\x01\x01\0\0\0\xff\xfe\x80 binary \0 junk";
   const std::string garbage(rawGarbage, sizeof(rawGarbage) - 1);
   const std::string truncated = std::string(kVertex).substr(0, 60);
   const std::string nonce = "// " + std::to_string(std::random_device{}()) + "\n";
   const std::vector<Case> cases = {
       {"missing vertex file", std::nullopt, kFragment, {kRead, kVertexFailed, kLinkFailed}},
       {"missing fragment file", kVertex, std::nullopt, {kRead, kFragmentFailed, kLinkFailed}},
-      {"both missing: one read line", std::nullopt, std::nullopt,
+      {"both missing: one read line",
+       std::nullopt,
+       std::nullopt,
        {kRead, kVertexFailed, kFragmentFailed, kLinkFailed}},
       {"fragment syntax error", kVertex, kFragmentSyntaxError, {kFragmentFailed, kLinkFailed}},
       {"empty vertex file is read", "", kFragment, {kVertexFailed, kLinkFailed}},
@@ -98,7 +102,9 @@ TEST(Shader, ReportsEachFailureInOrderAndKeepsTheProgram) {
       {"truncated vertex", truncated, kFragment, {kVertexFailed, kLinkFailed}},
       // Fresh texts: Mesa's shader cache may skip compiling a text it has seen as the other
       // stage and only fail at link time.
-      {"swapped pair", kFragment + nonce, kVertex + nonce,
+      {"swapped pair",
+       kFragment + nonce,
+       kVertex + nonce,
        {kVertexFailed, kFragmentFailed, kLinkFailed}},
   };
   for (const Case& c : cases) {
@@ -107,9 +113,8 @@ TEST(Shader, ReportsEachFailureInOrderAndKeepsTheProgram) {
     if (c.vertex) WriteFile(dir / "s.vertex", *c.vertex);
     if (c.fragment) WriteFile(dir / "s.fragment", *c.fragment);
     Shader shader;
-    const std::string output = CaptureStdout([&] {
-      shader = Shader((dir / "s.vertex").c_str(), (dir / "s.fragment").c_str());
-    });
+    const std::string output = CaptureStdout(
+        [&] { shader = Shader((dir / "s.vertex").c_str(), (dir / "s.fragment").c_str()); });
     EXPECT_EQ(ErrorLines(output), c.expected) << output;
     // A read failure is one line of its own; the others end in a newline before the log.
     if (c.expected.front() == kRead) {
@@ -139,8 +144,8 @@ TEST(Shader, CompileLogIsCutAt511Characters) {
   ScratchDir dir;
   WriteFile(dir / "s.vertex", kVertex);
   WriteFile(dir / "s.fragment", source);
-  const std::string output = CaptureStdout(
-      [&] { Shader((dir / "s.vertex").c_str(), (dir / "s.fragment").c_str()); });
+  const std::string output =
+      CaptureStdout([&] { Shader((dir / "s.vertex").c_str(), (dir / "s.fragment").c_str()); });
   const std::string header = std::string(kFragmentFailed) + "\n";
   ASSERT_EQ(output.rfind(header, 0), 0u) << output;
   const size_t logEnd = output.find(kLinkFailed);

@@ -29,7 +29,9 @@ std::vector<unsigned char> ReadRgb(GLenum bindTarget, GLuint id, GLenum imageTar
   return pixels;
 }
 
-std::vector<unsigned char> Read2d(GLuint id) { return ReadRgb(GL_TEXTURE_2D, id, GL_TEXTURE_2D); }
+std::vector<unsigned char> Read2d(GLuint id) {
+  return ReadRgb(GL_TEXTURE_2D, id, GL_TEXTURE_2D);
+}
 
 GLint LevelWidth(GLenum bindTarget, GLuint id, GLenum imageTarget, int level) {
   glBindTexture(bindTarget, id);
@@ -101,7 +103,8 @@ TEST(Texture, EachKindGetsItsParametersAndLeavesTextureZeroBound) {
               c.target == GL_TEXTURE_CUBE_MAP ? GL_CLAMP_TO_EDGE : GL_REPEAT);
     EXPECT_EQ(Parameter(c.target, c.id, GL_TEXTURE_MIN_FILTER), c.minFilter);
     EXPECT_EQ(Parameter(c.target, c.id, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    const GLenum image = c.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : c.target;
+    const GLenum image =
+        c.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : c.target;
     EXPECT_EQ(LevelWidth(c.target, c.id, image, 0), 4);
     EXPECT_EQ(LevelWidth(c.target, c.id, image, 2), c.mipmaps ? 1 : 0);
     glBindTexture(c.target, c.id);
@@ -118,8 +121,8 @@ TEST(Texture, FiveWideImageUploadsWithoutSkewAndUnflipped) {
   std::vector<unsigned char> pixels;
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 5; ++x) {
-      pixels.insert(pixels.end(), {static_cast<unsigned char>(40 * x),
-                                   static_cast<unsigned char>(80 * y), 7});
+      pixels.insert(pixels.end(),
+                    {static_cast<unsigned char>(40 * x), static_cast<unsigned char>(80 * y), 7});
     }
   }
   ScratchDir dir;
@@ -129,7 +132,7 @@ TEST(Texture, FiveWideImageUploadsWithoutSkewAndUnflipped) {
 }
 
 TEST(Texture, AlphaIsDropped) {
-  const std::vector<unsigned char> rgba = {200, 10, 20, 0,   30, 40, 50, 128,
+  const std::vector<unsigned char> rgba = {200, 10, 20, 0,   30, 40,  50,  128,
                                            60,  70, 80, 255, 90, 100, 110, 7};
   ScratchDir dir;
   WritePng(dir / "alpha.png", 2, 2, 4, rgba);
@@ -173,7 +176,7 @@ TEST(Texture, UndecodableImagesStillGiveAUsableOneTexelTexture) {
   WriteFile(dir / "truncated.jpg", jpg.substr(0, jpg.size() / 3));
   WriteFile(dir / "text.jpg", "this is not a JPEG at all");
 
-  const char* const names[] = {"missing.png", "empty.png",        "garbage.png", "truncated.png",
+  const char* const names[] = {"missing.png",     "empty.png",     "garbage.png", "truncated.png",
                                "header-only.png", "truncated.jpg", "text.jpg"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
@@ -194,8 +197,8 @@ TEST(Texture, UndecodableImagesStillGiveAUsableOneTexelTexture) {
     EXPECT_EQ(output, "");
   }
   // These cannot decode at all.
-  for (const char* name : {"missing.png", "empty.png", "garbage.png", "header-only.png",
-                           "text.jpg"}) {
+  for (const char* name :
+       {"missing.png", "empty.png", "garbage.png", "header-only.png", "text.jpg"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Read2d(LoadTextureName(dir / name)), kMagenta);
   }
