@@ -61,6 +61,53 @@ inline std::vector<unsigned char> SolidRgb(int width, int height, unsigned char 
   return pixels;
 }
 
+// A baseline JPEG of one grey level, width and height multiples of 8. Written by hand because
+// stb's JPEG writer shifts negative ints (undefined behaviour that the sanitizer build stops
+// on). One flat block is all DC: each block is the DC difference and an end-of-block code.
+inline void WriteGreyJpeg(const std::string& path, int width, int height, unsigned char grey) {
+  std::string jpeg = "\xFF\xD8";  // start of image
+  auto u16 = [&](int v) { jpeg += static_cast<char>(v >> 8), jpeg += static_cast<char>(v & 255); };
+  // Quantisation table 0: all ones.
+  jpeg += "\xFF\xDB", u16(67), jpeg += '\0', jpeg += std::string(64, '\1');
+  // Baseline frame, one 8-bit component with table 0.
+  jpeg += "\xFF\xC0", u16(11), jpeg += '\x08', u16(height), u16(width);
+  jpeg += std::string("\x01\x01\x11\x00", 4);
+  // The first block's DC is 8 x (grey - 128); the others repeat it (difference 0).
+  const int dc = 8 * (grey - 128);
+  int category = 0;
+  while ((1 << category) <= (dc < 0 ? -dc : dc)) ++category;
+  const int dcBits = dc < 0 ? dc + (1 << category) - 1 : dc;
+  // DC table 0: two 2-bit codes, 00 = `category`, 01 = difference 0. AC table 0: 00 = end.
+  jpeg += "\xFF\xC4", u16(21), jpeg += '\x00', jpeg += std::string("\x00\x02", 2);
+  jpeg += std::string(14, '\0'), jpeg += static_cast<char>(category), jpeg += '\0';
+  jpeg += "\xFF\xC4", u16(20), jpeg += '\x10', jpeg += std::string("\x00\x01", 2);
+  jpeg += std::string(14, '\0'), jpeg += '\0';
+  jpeg += "\xFF\xDA", u16(8), jpeg += std::string("\x01\x01\x00\x00\x3F\x00", 6);
+  // Entropy-coded blocks, padded with ones; a 0xFF byte is followed by a stuffed 0.
+  std::vector<bool> bits;
+  auto put = [&](int value, int count) {
+    for (int i = count - 1; i >= 0; --i) bits.push_back((value >> i) & 1);
+  };
+  const int blocks = (width / 8) * (height / 8);
+  for (int b = 0; b < blocks; ++b) {
+    if (b == 0) {
+      put(0, 2), put(dcBits, category);
+    } else {
+      put(1, 2);
+    }
+    put(0, 2);
+  }
+  while (bits.size() % 8) bits.push_back(true);
+  for (size_t i = 0; i < bits.size(); i += 8) {
+    int byte = 0;
+    for (size_t k = 0; k < 8; ++k) byte = (byte << 1) | bits[i + k];
+    jpeg += static_cast<char>(byte);
+    if (byte == 0xFF) jpeg += '\0';
+  }
+  jpeg += "\xFF\xD9";  // end of image
+  WriteFile(path, jpeg);
+}
+
 // Runs with `dir` as the working directory, then returns to where it was.
 class ScopedWorkingDir {
  public:

@@ -155,17 +155,16 @@ TEST(Texture, AlphaIsDropped) {
 
 TEST(Texture, JpegDecodes) {
   ScratchDir dir;
-  const std::vector<unsigned char> grey = SolidRgb(8, 8, 100, 100, 100);
-  stbi_write_jpg((dir / "g.jpg").c_str(), 8, 8, 3, grey.data(), 95);
+  WriteGreyJpeg(dir / "g.jpg", 16, 8, 100);
   const std::vector<unsigned char> read = Read2d(LoadTextureName(dir / "g.jpg"));
-  ASSERT_EQ(read.size(), grey.size());
-  for (unsigned char value : read) EXPECT_NEAR(value, 100, 3);
+  ASSERT_EQ(read.size(), 16u * 8u * 3u);
+  for (unsigned char value : read) ASSERT_NEAR(value, 100, 1);
 }
 
 TEST(Texture, UndecodableImagesStillGiveAUsableOneTexelTexture) {
   ScratchDir dir;
   WritePng(dir / "good.png", 16, 16, 3, SolidRgb(16, 16, 1, 2, 3));
-  stbi_write_jpg((dir / "good.jpg").c_str(), 16, 16, 3, SolidRgb(16, 16, 9, 9, 9).data(), 90);
+  WriteGreyJpeg(dir / "good.jpg", 16, 16, 9);
   const std::string png = ReadFile(dir / "good.png");
   const std::string jpg = ReadFile(dir / "good.jpg");
   WriteFile(dir / "empty.png", "");
@@ -175,9 +174,21 @@ TEST(Texture, UndecodableImagesStillGiveAUsableOneTexelTexture) {
   WriteFile(dir / "header-only.png", png.substr(0, 33));
   WriteFile(dir / "truncated.jpg", jpg.substr(0, jpg.size() / 3));
   WriteFile(dir / "text.jpg", "this is not a JPEG at all");
+  // Headers claiming enormous sizes over the data of a 16 x 16 image.
+  std::string hugePng = png;
+  hugePng.replace(16, 8, std::string("\x00\x01\x00\x00\x00\x01\x00\x00", 8));
+  WriteFile(dir / "huge.png", hugePng);
+  std::string wrapPng = png;
+  wrapPng.replace(16, 8, std::string("\x7f\xff\xff\xff\x7f\xff\xff\xff", 8));
+  WriteFile(dir / "wrap.png", wrapPng);
+  std::string hugeJpg = jpg;
+  const size_t frame = hugeJpg.find("\xFF\xC0");
+  hugeJpg.replace(frame + 5, 4, "\xFF\xFF\xFF\xFF");
+  WriteFile(dir / "huge.jpg", hugeJpg);
 
   const char* const names[] = {"missing.png",     "empty.png",     "garbage.png", "truncated.png",
-                               "header-only.png", "truncated.jpg", "text.jpg"};
+                               "header-only.png", "truncated.jpg", "text.jpg",    "huge.png",
+                               "wrap.png",        "huge.jpg"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     std::string output = CaptureStdout([&] {
