@@ -1,0 +1,64 @@
+// session.h: everything start-up builds around one game (window, shaders, text, models,
+// world, render targets), so the real program, the scripted-play driver and the benchmark all
+// start and stop the game the same way.
+#pragma once
+
+#include <memory>
+
+#include "app/game.h"
+#include "gfx/model.h"
+#include "gfx/text_renderer.h"
+#include "render/frame_render.h"
+#include "render/render_targets.h"
+#include "render/shader_set.h"
+
+struct GLFWwindow;
+
+// The nine models, loaded in this order.
+struct Models {
+  Model duckModel{"assets/duck/duck.dae"};
+  Model canoeModel{"assets/canoe.dae"};
+  Model driverModel{"assets/driver.dae"};
+  Model driverArmsModel{"assets/driverArms.dae"};
+  Model cubeModel{"assets/cube.dae"};
+  Model platform2Model{"assets/platform2.dae"};
+  Model pool2Model{"assets/pool2.dae"};
+  Model pool3Model{"assets/pool3.dae"};
+  Model budmanModel{"assets/budman.dae"};
+};
+
+struct Session {
+  Game* game = nullptr;
+  GLFWwindow* window = nullptr;
+  bool ownsWindow = false;  // false when the caller handed in a window (tests)
+  ShaderSet shaders;
+  std::unique_ptr<TextRenderer> textRenderer;
+  std::unique_ptr<Models> models;
+  RenderTargets targets;
+  Renderer renderer;
+};
+
+// How start-up opens its window.
+struct WindowOptions {
+  bool fullscreen = false;
+  bool visible = true;
+  bool installCallbacks = true;  // key, cursor and scroll callbacks + captured cursor
+};
+
+// Largest window side start-up accepts: every window-sized render target must fit in a GL
+// texture, and 16384 is the common maximum (llvmpipe's included).
+constexpr int kMaxWindowSide = 16384;
+
+// Opens the window (steps 3-9). Prints one "ERROR::" line and returns null on failure.
+GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options);
+
+// Steps 10-22 on the current context of `window`: GL state, shaders, text, models, world,
+// render targets. game.screenWidth/Height and the ducks' flags must already be set.
+void BuildSession(Session& session, Game& game, GLFWwindow* window);
+
+// Shutdown: deletes the scene framebuffer; ends GLFW if the session opened the window; frees
+// the models and glyphs afterwards (their destructors make no GL calls).
+void EndSession(Session& session);
+
+// One pass of the real frame loop for this session (events, clock and swap from GLFW).
+void RunSessionFrame(Session& session);
