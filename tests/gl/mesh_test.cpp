@@ -134,13 +134,6 @@ TEST(Mesh, BuffersHoldExactlyTheListsAndTheLayoutIsThirtyTwoBytes) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST(Mesh, UploadLeavesNoVertexArrayBoundAndTheArrayBufferOnTheMesh) {
-  const Mesh mesh(CoveringTriangle(), {0, 1, 2}, {});
-  EXPECT_EQ(Integer(GL_VERTEX_ARRAY_BINDING), 0);
-  EXPECT_EQ(static_cast<GLuint>(Integer(GL_ARRAY_BUFFER_BINDING)), mesh.vbo);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-}
-
 TEST(Mesh, TrianglesNamingMissingVerticesAreDropped) {
   struct Case {
     const char* name;
