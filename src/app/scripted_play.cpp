@@ -7,7 +7,6 @@
 
 #include "app/frame_loop.h"
 #include "app/input.h"
-#include "gfx/gl.h"  // GLEW before GLFW
 #include "render/readback.h"
 #include "scene/game_rules.h"
 
