@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "app/scripted_play.h"
-#include "gfx/gl.h"
 #include "render/pass_timers.h"
 
 namespace {
@@ -76,7 +75,7 @@ int main(int argc, char** argv) {
   auto play = std::make_unique<ScriptedPlay>();
   if (!StartScriptedPlay(*play, options)) return 1;
   std::printf("frame_bench: %u x %u, %ld frames, %s\n", options.width, options.height, frames,
-              reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+              RendererName());
 
   // Warm-up: shader variants get compiled on first use by the software renderer.
   RunScriptedFrames(*play, 5);
@@ -93,7 +92,7 @@ int main(int argc, char** argv) {
     const Clock::time_point start = Clock::now();
     const double cpuStart = ProcessCpuSeconds();
     RunScriptedFrames(*play, 1);
-    glFinish();
+    FinishRendering();
     frameMs.push_back(Ms(Clock::now() - start));
     frameCpuMs.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
     CollectPassTimes(timers);
@@ -117,14 +116,12 @@ int main(int argc, char** argv) {
 
   // The floor: clear and swap the same window, nothing else.
   std::vector<double> bareMs, bareCpuMs;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   for (long i = 0; i < frames; ++i) {
     const Clock::time_point start = Clock::now();
     const double cpuStart = ProcessCpuSeconds();
-    glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearWindowFramebuffer();
     glfwSwapBuffers(play->window);
-    glFinish();
+    FinishRendering();
     bareMs.push_back(Ms(Clock::now() - start));
     bareCpuMs.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
   }

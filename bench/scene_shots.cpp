@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "gfx/gl.h"
-
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 

@@ -61,3 +61,17 @@ void CollectPassTimes(PassTimers& timers) {
     timers.gpuMs[pass] = static_cast<double>(ns) / 1.0e6;
   }
 }
+
+const char* RendererName() {
+  return reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+}
+
+void FinishRendering() {
+  glFinish();
+}
+
+void ClearWindowFramebuffer() {
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}

@@ -38,3 +38,9 @@ void BeginPass(PassTimers* timers, int pass);  // null timers: nothing happens
 void EndPass(PassTimers* timers, int pass);
 void CollectPassTimes(PassTimers& timers);  // after the frame: waits for the query results
 double ProcessCpuSeconds();                 // CPU time of every thread of this process
+
+// The benchmark's other GL needs: the renderer's name, waiting for all queued work, and the
+// bare clear of the window that measures the floor of a frame.
+const char* RendererName();
+void FinishRendering();
+void ClearWindowFramebuffer();
