@@ -71,8 +71,9 @@ int main(int argc, char** argv) {
   RunScriptedFrames(p, 1);
   Save(p, folder + "/free_camera.png");
 
-  // The low light from (50, 10, 50) throws long shadows of the walls and obstacles.
-  FreeCamera(p, glm::vec3(-2.0f, 9.0f, 14.0f), -20.0f, -35.0f);
+  // The low light from (50, 10, 50) throws long shadows of the obstacles and the canoe across
+  // the pool floor, seen through the water.
+  FreeCamera(p, glm::vec3(12.0f, 9.0f, 12.0f), -135.0f, -28.0f);
   RunScriptedFrames(p, 1);
   Save(p, folder + "/shadows_on.png");
   TapKey(p, GLFW_KEY_F7);
