@@ -53,12 +53,13 @@ GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
   glfwWindowHint(GLFW_RESIZABLE, GL_FALSE);
   glfwWindowHint(GLFW_REFRESH_RATE, 60);
   if (!options.visible) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-  // Sizes come from settings.conf as signed values; zero, negative or absurd ones are refused
-  // here rather than handed to the window system.
+  // Sizes come from settings.conf as signed values. Zero and negative sizes make GLFW fail, and
+  // sizes beyond what X11 and GL can hold crash inside the window system, so both are refused
+  // here rather than handed on.
   const int width = static_cast<int>(game.screenWidth);
   const int height = static_cast<int>(game.screenHeight);
   GLFWwindow* window = nullptr;
-  if (width > 0 && height > 0) {
+  if (width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide) {
     window = options.fullscreen
                  ? glfwCreateWindow(width, height, "Velloran", glfwGetPrimaryMonitor(), nullptr)
                  : glfwCreateWindow(width, height, "Velloran", nullptr, nullptr);

@@ -45,6 +45,10 @@ struct WindowOptions {
   bool installCallbacks = true;  // key, cursor and scroll callbacks + captured cursor
 };
 
+// Largest window side start-up accepts: every window-sized render target must fit in a GL
+// texture, and 16384 is the common maximum (llvmpipe's included).
+constexpr int kMaxWindowSide = 16384;
+
 // Opens the window (steps 3-9). Prints one "ERROR::" line and returns null on failure.
 GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options);
 

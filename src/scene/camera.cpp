@@ -2,12 +2,12 @@
 #include "scene/camera.h"
 
 #include <cmath>
-
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "scene/scene_node.h"
 
-Camera::Camera() : Camera(glm::vec3(8.0f, 4.0f, 8.0f), glm::vec3(0.0f, 1.0f, 0.0f), -130.0f, -10.0f) {}
+Camera::Camera()
+    : Camera(glm::vec3(8.0f, 4.0f, 8.0f), glm::vec3(0.0f, 1.0f, 0.0f), -130.0f, -10.0f) {}
 
 Camera::Camera(glm::vec3 position, glm::vec3 worldUp, float yaw, float pitch)
     : position(position), worldUp(worldUp), yaw(yaw), pitch(pitch) {
@@ -27,7 +27,9 @@ void Camera::RecomputeAxes() {
   up = glm::normalize(glm::cross(right, front));
 }
 
-glm::mat4 Camera::ViewMatrix() const { return glm::lookAt(position, position + front, up); }
+glm::mat4 Camera::ViewMatrix() const {
+  return glm::lookAt(position, position + front, up);
+}
 
 void Camera::Move(CameraMove direction, float deltaTime) {
   const float velocity = speed * deltaTime;

@@ -21,11 +21,11 @@ struct Camera {
   Camera();  // the start camera: (8, 4, 8), world up +y, yaw -130, pitch -10
   Camera(glm::vec3 position, glm::vec3 worldUp, float yaw, float pitch);
 
-  void RecomputeAxes();                          // front, right, up from yaw and pitch
-  glm::mat4 ViewMatrix() const;                  // lookAt(position, position + front, up)
+  void RecomputeAxes();          // front, right, up from yaw and pitch
+  glm::mat4 ViewMatrix() const;  // lookAt(position, position + front, up)
   void Move(CameraMove direction, float deltaTime);
-  void Look(float xOffset, float yOffset);       // mouse: sensitivity, pitch clamp +-89
-  void ZoomBy(float yOffset);                    // wheel: zoom kept in [1, 45]
+  void Look(float xOffset, float yOffset);  // mouse: sensitivity, pitch clamp +-89
+  void ZoomBy(float yOffset);               // wheel: zoom kept in [1, 45]
 };
 
 // A view matrix and the eye position it implies.
@@ -34,7 +34,7 @@ struct View {
   glm::vec3 eye{0.0f};
 };
 
-glm::vec3 EyeOfView(const glm::mat4& view);             // translation of inverse(view), / w
-View SeatView(const glm::mat4& canoeTransform);         // rides in the canoe's seat
+glm::vec3 EyeOfView(const glm::mat4& view);      // translation of inverse(view), / w
+View SeatView(const glm::mat4& canoeTransform);  // rides in the canoe's seat
 View SelectView(const Camera& camera, bool seatView, const glm::mat4& canoeTransform);
 glm::mat4 SceneProjection(float zoom, unsigned width, unsigned height);  // fov zoom, 0.1..150

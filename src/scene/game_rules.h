@@ -2,9 +2,8 @@
 // and the driver's paddling arms.
 #pragma once
 
-#include <string>
-
 #include <glm/glm.hpp>
+#include <string>
 
 #include "scene/world.h"
 
@@ -12,7 +11,7 @@ struct GameState {
   float timeLeft = 90.0f;
   int secondsShown = 90;
   int ducksCollected = 0;
-  bool duckAlive[DuckCount] = {};   // set true at start-up (MarkAllDucksPresent)
+  bool duckAlive[DuckCount] = {};  // set true at start-up (MarkAllDucksPresent)
   bool gameOver = false;
   float paddleStroke = 0.0f;
   float paddleSpeed = -60.0f;
@@ -40,6 +39,6 @@ struct HudLines {
 };
 
 // The lines to draw this frame, in drawing order; takes the game-over decision.
-HudLines BuildHudLines(GameState& state, bool showFrameTime, float deltaTime,
-                                   unsigned width, unsigned height);
+HudLines BuildHudLines(GameState& state, bool showFrameTime, float deltaTime, unsigned width,
+                       unsigned height);
 std::string FormatFrameTime(float deltaTime);  // "0.016667 s/Frame"

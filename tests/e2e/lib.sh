@@ -1,0 +1,86 @@
+# lib.sh: shared helpers for the end-to-end tests. Each test runs the real program in a
+# temporary folder that links the repository's run-time data and holds its own settings.conf.
+set -euo pipefail
+
+BIN="$1"
+ROOT="$2"
+RUN="$(mktemp -d)"
+GAME_PID=""
+WID=""
+
+cleanup() {
+  if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID" || true; fi
+  rm -rf "$RUN"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -f "$RUN/stdout" ]; then echo "--- program stdout:" >&2; cat "$RUN/stdout" >&2; fi
+  if [ -f "$RUN/stderr" ]; then echo "--- program stderr:" >&2; cat "$RUN/stderr" >&2; fi
+  exit 1
+}
+
+# Links the run-time data folders into the run folder (a test may replace one afterwards).
+link_data() {
+  for d in shader assets textures fonts; do
+    if [ -e "$ROOT/$d" ]; then ln -s "$ROOT/$d" "$RUN/$d"; fi
+  done
+}
+
+write_settings() {  # width height fullscreen
+  printf '%s\n%s\n%s\n' "$1" "$2" "$3" > "$RUN/settings.conf"
+}
+
+start_game() {
+  (cd "$RUN" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
+  GAME_PID=$!
+}
+
+# Waits (up to $1 seconds, default 60) for the game's window to be mapped; sets WID.
+wait_window() {
+  local limit="${1:-60}" i
+  for ((i = 0; i < limit * 5; i++)); do
+    WID="$(xdotool search --onlyvisible --pid "$GAME_PID" --name '^Velloran$' 2>/dev/null | head -n 1 || true)"
+    if [ -n "$WID" ]; then return 0; fi
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game exited before its window appeared"
+    sleep 0.2
+  done
+  fail "no window within ${limit} s"
+}
+
+# Waits (up to $1 seconds) for the game to exit; sets EXIT_RC to its exit status.
+wait_exit() {
+  local limit="${1:-30}" i
+  for ((i = 0; i < limit * 5; i++)); do
+    if ! kill -0 "$GAME_PID" 2>/dev/null; then
+      EXIT_RC=0
+      wait "$GAME_PID" || EXIT_RC=$?
+      GAME_PID=""
+      return 0
+    fi
+    sleep 0.2
+  done
+  fail "the game did not exit within ${limit} s"
+}
+
+# Keys go through XTEST: with no window manager the keyboard follows the pointer, so the pointer
+# is put inside the window first (GLFW keeps a captured cursor at the window's centre anyway).
+send_key() {  # key name as xdotool knows it, e.g. Escape, F2
+  xdotool mousemove 20 20
+  xdotool key "$1"
+}
+
+hold_key() {  # key, seconds
+  xdotool mousemove 20 20
+  xdotool keydown "$1"
+  sleep "$2"
+  xdotool keyup "$1"
+}
+
+# Lets the game run a few frames (the software renderer is slow, so give it time).
+settle() { sleep "${1:-2}"; }
+
+screenshot() {  # file
+  import -window "$WID" "$1"
+}
