@@ -81,18 +81,35 @@ glm::vec3 ModelData::MaxCorner() const {
 }
 
 void ComputeSmoothNormals(MeshData& mesh) {
-  std::map<PosKey, glm::dvec3> sums;
+  // Where faces around a position cancel out (a sliver folded flat, the two sides of a knife
+  // edge), the first face's own normal stands in; a vertex no face uses points up.
+  struct Sum {
+    glm::dvec3 total{0.0};
+    glm::dvec3 first{0.0};
+  };
+  std::map<PosKey, Sum> sums;
   for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
     const glm::vec3 a = mesh.positions[mesh.indices[i]];
     const glm::vec3 b = mesh.positions[mesh.indices[i + 1]];
     const glm::vec3 c = mesh.positions[mesh.indices[i + 2]];
     const glm::dvec3 face = glm::cross(glm::dvec3(b - a), glm::dvec3(c - a));
-    for (int k = 0; k < 3; ++k) sums[KeyOf(mesh.positions[mesh.indices[i + k]])] += face;
+    for (int k = 0; k < 3; ++k) {
+      Sum& s = sums[KeyOf(mesh.positions[mesh.indices[i + k]])];
+      if (glm::length(s.first) == 0.0) s.first = face;
+      s.total += face;
+    }
   }
   for (size_t v = 0; v < mesh.positions.size(); ++v) {
     auto it = sums.find(KeyOf(mesh.positions[v]));
-    if (it == sums.end() || glm::length(it->second) < 1e-20) continue;
-    mesh.normals[v] = glm::vec3(glm::normalize(it->second));
+    glm::dvec3 n(0.0, 1.0, 0.0);
+    if (it != sums.end()) {
+      const Sum& s = it->second;
+      if (glm::length(s.total) > 1e-6 * glm::length(s.first))
+        n = s.total;
+      else if (glm::length(s.first) > 0.0)
+        n = s.first;
+    }
+    mesh.normals[v] = glm::vec3(glm::normalize(n));
   }
 }
 
