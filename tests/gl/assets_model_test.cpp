@@ -14,10 +14,9 @@
 
 namespace {
 
-const char* const kPaths[] = {
-    "assets/duck/duck.dae", "assets/canoe.dae",     "assets/driver.dae",
-    "assets/driverArms.dae", "assets/cube.dae",     "assets/platform2.dae",
-    "assets/pool2.dae",     "assets/pool3.dae",     "assets/budman.dae"};
+const char* const kPaths[] = {"assets/duck/duck.dae",  "assets/canoe.dae", "assets/driver.dae",
+                              "assets/driverArms.dae", "assets/cube.dae",  "assets/platform2.dae",
+                              "assets/pool2.dae",      "assets/pool3.dae", "assets/budman.dae"};
 
 GLint TextureWidth(GLuint id) {
   GLint width = 0;
@@ -97,25 +96,45 @@ TEST(AssetModels, SizesMatchWhatTheGameAssumes) {
   const Range any{-1e9f, 1e9f};
   const Case cases[] = {
       // Canoe: length along x, beam along z, height; origin at seat level inside the hull.
-      {"canoe", m.canoeModel, {{3.0f, 4.0f}, {0.45f, 0.7f}, {0.7f, 1.0f}},
-       {{-2.0f, -1.5f}, {-0.4f, -0.01f}, {-0.5f, -0.35f}}, {{1.5f, 2.0f}, {0.01f, 0.5f}, {0.35f, 0.5f}}},
+      {"canoe",
+       m.canoeModel,
+       {{3.0f, 4.0f}, {0.45f, 0.7f}, {0.7f, 1.0f}},
+       {{-2.0f, -1.5f}, {-0.4f, -0.01f}, {-0.5f, -0.35f}},
+       {{1.5f, 2.0f}, {0.01f, 0.5f}, {0.35f, 0.5f}}},
       // Duck: about 0.6 long, 0.4 wide, y from about -0.2 to +0.4.
-      {"duck", m.duckModel, {{0.5f, 0.7f}, {0.5f, 0.7f}, {0.3f, 0.5f}},
-       {any, {-0.25f, -0.15f}, any}, {any, {0.35f, 0.45f}, any}},
+      {"duck",
+       m.duckModel,
+       {{0.5f, 0.7f}, {0.5f, 0.7f}, {0.3f, 0.5f}},
+       {any, {-0.25f, -0.15f}, any},
+       {any, {0.35f, 0.45f}, any}},
       // Cube: 1 x 1 x 1 around the origin, so its top stands at world y 0.25.
-      {"cube", m.cubeModel, {{0.95f, 1.05f}, {0.95f, 1.05f}, {0.95f, 1.05f}},
+      {"cube",
+       m.cubeModel,
+       {{0.95f, 1.05f}, {0.95f, 1.05f}, {0.95f, 1.05f}},
        {{-0.52f, -0.48f}, {-0.52f, -0.48f}, {-0.52f, -0.48f}},
        {{0.48f, 0.52f}, {0.48f, 0.52f}, {0.48f, 0.52f}}},
       // Platform: within 2 x 2, top at 1.0 +- 0.2, bottom at or below -1.5.
-      {"platform", m.platform2Model, {any, any, any}, {{-1.0f, 0.0f}, {-1e9f, -1.5f}, {-1.0f, 0.0f}},
+      {"platform",
+       m.platform2Model,
+       {any, any, any},
+       {{-1.0f, 0.0f}, {-1e9f, -1.5f}, {-1.0f, 0.0f}},
        {{0.0f, 1.0f}, {0.8f, 1.2f}, {0.0f, 1.0f}}},
       // Walls: 2 thick or more, from below -1.6 to above 3.5, spanning the pool's width.
-      {"pool2", m.pool2Model, {{104.0f, 1e9f}, any, {2.0f, 4.0f}},
-       {{-1e9f, -52.0f}, {-1e9f, -1.6f}, any}, {{52.0f, 1e9f}, {3.5f, 1e9f}, any}},
-      {"pool3", m.pool3Model, {{2.0f, 4.0f}, any, {104.0f, 1e9f}},
-       {any, {-1e9f, -1.6f}, {-1e9f, -52.0f}}, {any, {3.5f, 1e9f}, {52.0f, 1e9f}}},
+      {"pool2",
+       m.pool2Model,
+       {{104.0f, 1e9f}, any, {2.0f, 4.0f}},
+       {{-1e9f, -52.0f}, {-1e9f, -1.6f}, any},
+       {{52.0f, 1e9f}, {3.5f, 1e9f}, any}},
+      {"pool3",
+       m.pool3Model,
+       {{2.0f, 4.0f}, any, {104.0f, 1e9f}},
+       {any, {-1e9f, -1.6f}, {-1e9f, -52.0f}},
+       {any, {3.5f, 1e9f}, {52.0f, 1e9f}}},
       // Statue: 15 to 25 tall, feet near y = -1.5.
-      {"budman", m.budmanModel, {any, {15.0f, 25.0f}, any}, {any, {-1.75f, -1.25f}, any},
+      {"budman",
+       m.budmanModel,
+       {any, {15.0f, 25.0f}, any},
+       {any, {-1.75f, -1.25f}, any},
        {any, any, any}},
   };
   for (const Case& c : cases) {

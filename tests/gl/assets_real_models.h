@@ -2,11 +2,10 @@
 // game's own loader, in start-up order, plus helpers to read their vertices.
 #pragma once
 
+#include <glm/glm.hpp>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <glm/glm.hpp>
 
 #include "app/session.h"
 #include "gl_context.h"

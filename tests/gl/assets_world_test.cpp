@@ -2,16 +2,14 @@
 // starts clear on the water, a jump beside the platform lands on it, the duck above the
 // platform is reached only by jumping, no duck lies in a wall, and the driver's paddle dips
 // into the water beside the hull.
-#include <gtest/gtest.h>
-
 #include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <memory>
-
 #include <glm/gtc/matrix_transform.hpp>
+#include <memory>
 
 #include "app/frame_loop.h"
 #include "app/game.h"
@@ -65,7 +63,9 @@ struct Player {
   }
 };
 
-bool Overlap(const SceneNode& a, const SceneNode& b) { return CanoeOverlaps(a, b); }
+bool Overlap(const SceneNode& a, const SceneNode& b) {
+  return CanoeOverlaps(a, b);
+}
 
 std::array<const SceneNode*, 4> Walls(const World& w) {
   return {&w.poolWallZNeg, &w.poolWallZPos, &w.poolWallXPos, &w.poolWallXNeg};

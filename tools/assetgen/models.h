@@ -34,6 +34,9 @@ std::vector<NamedImage> MakeSkybox();  // posx, negx, posy, negy, posz, negz
 NamedImage MakeWaterImage();
 NamedImage MakeGroundImage();
 
+// Colour of the sky (and the land below the horizon) in a unit direction.
+glm::vec3 SkyColour(glm::vec3 direction);
+
 // Unit direction seen through texel (s, t) of cube-map face `face` (0..5 = +X, -X, +Y, -Y, +Z,
 // -Z) with GL's cube-map conventions; s and t in [0, 1], t = 0 at the image's first row.
 glm::vec3 CubeFaceDirection(int face, float s, float t);

@@ -101,13 +101,23 @@ void Draw(Canvas& c, const std::vector<Instance>& items, const glm::mat4& view,
   }
 }
 
-// Renders at twice the size and averages 2 x 2 blocks.
+// Renders at twice the size and averages 2 x 2 blocks; with `sky` the background is the sky
+// box's colour in each pixel's direction.
 Image Shoot(const std::vector<Instance>& items, glm::vec3 eye, glm::vec3 target, float fovDeg,
-            int w, int h) {
+            int w, int h, bool sky = false) {
   Canvas c(w * 2, h * 2, Rgb(40, 44, 52));
   const glm::mat4 view = glm::lookAt(eye, target, glm::vec3(0, 1, 0));
   const glm::mat4 proj =
       glm::perspective(fovDeg * kPi / 180.0f, static_cast<float>(w) / h, 0.05f, 500.0f);
+  if (sky) {
+    const glm::mat4 inv = glm::inverse(proj * view);
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) {
+        const glm::vec2 ndc((x + 0.5f) / c.w * 2 - 1, 1 - (y + 0.5f) / c.h * 2);
+        const glm::vec4 far = inv * glm::vec4(ndc, 1, 1);
+        c.colour.At(x, y) = SkyColour(glm::normalize(glm::vec3(far) / far.w - eye));
+      }
+  }
   Draw(c, items, view, proj);
   Image out(w, h);
   for (int y = 0; y < h; ++y)
@@ -167,6 +177,53 @@ std::string RenderPreviews(const std::vector<Asset>& assets, const std::string& 
     if (!WritePng(img, (fs::path(dir) / name).string())) return "cannot write " + dir;
     Image side = Shoot(items, {0.2f, 0.3f, 4.0f}, {0.2f, 0.0f, 0.0f}, 40.0f, 640, 400);
     if (!WritePng(side, (fs::path(dir) / ("side_" + name)).string())) return "cannot write " + dir;
+  }
+  // The whole pool, placed the way the game places everything, with plain water.
+  {
+    std::vector<Instance> items;
+    auto add = [&](const char* path, const glm::mat4& m) {
+      auto more = instances(find(path), m);
+      items.insert(items.end(), more.begin(), more.end());
+    };
+    auto at = [](glm::vec3 p) { return glm::translate(glm::mat4(1), p); };
+    static MeshData water;
+    static Image waterColour(1, 1);
+    water = MeshData();
+    waterColour.At(0, 0) = Rgb(52, 118, 150);
+    const uint32_t a = water.AddVertex({-50, -0.5f, -50}, {0, 1, 0}, {0, 0});
+    const uint32_t b = water.AddVertex({50, -0.5f, -50}, {0, 1, 0}, {0, 0});
+    const uint32_t cc = water.AddVertex({50, -0.5f, 50}, {0, 1, 0}, {0, 0});
+    const uint32_t d = water.AddVertex({-50, -0.5f, 50}, {0, 1, 0}, {0, 0});
+    water.AddTriangleFacing(a, cc, b);
+    water.AddTriangleFacing(a, d, cc);
+    items.push_back({&water, &waterColour, glm::mat4(1)});
+    add("assets/pool2.dae", at({0, 0, -50}));
+    add("assets/pool2.dae", at({0, 0, 50}));
+    add("assets/pool3.dae", at({50, 0, 0}));
+    add("assets/pool3.dae", at({-50, 0, 0}));
+    add("assets/cube.dae", at({5, -0.25f, 0}));
+    add("assets/platform2.dae", at({5, 0, -2}));
+    add("assets/duck/duck.dae", at({5, 1.8f, -2}));
+    const float ducks[][2] = {{-6, -14}, {12, 4}, {20, -8}, {-14, 6}, {2, -18}, {8, -6}};
+    for (const auto& p : ducks) add("assets/duck/duck.dae", at({p[0], -0.6f, p[1]}));
+    add("assets/budman.dae", at({0, 0, -70}));
+    const glm::mat4 canoe = at({0, -0.3f, 0});
+    add("assets/canoe.dae", canoe);
+    add("assets/driver.dae", canoe);
+    glm::mat4 arms = glm::translate(canoe, glm::vec3(-0.1f, 0.48f, 0.02f));
+    arms = glm::scale(arms, glm::vec3(0.7f));
+    arms = glm::rotate(arms, 17.453293f * kPi / 180.0f, glm::vec3(0, 0, 1));
+    add("assets/driverArms.dae", arms);
+    struct Shot {
+      const char* name;
+      glm::vec3 eye, target;
+    } const shots[] = {{"scene_seat_view.png", {-3.42f, 2.0f, 0.0f}, {6.0f, -1.4f, 0.0f}},
+                       {"scene_overview.png", {26.0f, 16.0f, 30.0f}, {0.0f, 0.0f, -14.0f}},
+                       {"scene_statue.png", {6.0f, 3.0f, 12.0f}, {0.0f, 6.0f, -70.0f}}};
+    for (const Shot& s : shots) {
+      Image img = Shoot(items, s.eye, s.target, 50.0f, 800, 450, true);
+      if (!WritePng(img, (fs::path(dir) / s.name).string())) return "cannot write " + dir;
+    }
   }
   return "";
 }

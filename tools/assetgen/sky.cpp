@@ -21,6 +21,8 @@ float HillHeight(float azimuth) {
   return h;
 }
 
+}  // namespace
+
 glm::vec3 SkyColour(glm::vec3 d) {
   const float elevation = std::asin(glm::clamp(d.y, -1.0f, 1.0f));
   const float azimuth = std::atan2(d.z, d.x);
@@ -59,8 +61,6 @@ glm::vec3 SkyColour(glm::vec3 d) {
   if (sunDot > 0.9995f) c = Rgb(255, 252, 240);
   return c;
 }
-
-}  // namespace
 
 glm::vec3 CubeFaceDirection(int face, float s, float t) {
   const float sc = 2 * s - 1, tc = 2 * t - 1;
