@@ -4,10 +4,9 @@
 
 #include <assimp/types.h>
 
+#include <glm/glm.hpp>
 #include <string>
 #include <vector>
-
-#include <glm/glm.hpp>
 
 #include "gfx/gl.h"
 #include "gfx/shader.h"
@@ -39,9 +38,11 @@ struct Mesh {
   GLuint vbo = 0;
   GLuint ebo = 0;
 
+  // Copies the lists, drops any triangle whose indices lie outside `vertices` (a corrupt file
+  // must not make the draw read past the buffer), then UploadBuffers.
   Mesh(std::vector<Vertex> vertices, std::vector<unsigned int> indices,
-       std::vector<Texture> textures);  // copies the lists, then UploadBuffers
+       std::vector<Texture> textures);
 
-  void UploadBuffers();              // creates vao/vbo/ebo and the attribute layout
-  void Draw(Shader shader) const;    // binds samplers, sets "material.shininess", draws
+  void UploadBuffers();            // creates vao/vbo/ebo and the attribute layout
+  void Draw(Shader shader) const;  // binds samplers, sets "material.shininess", draws
 };

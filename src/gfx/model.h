@@ -14,14 +14,14 @@ struct aiMesh;
 struct aiMaterial;
 
 struct Model {
-  std::vector<Mesh> meshes;              // every mesh, in depth-first node order
-  std::string directory;                 // the path up to its last '/': base of texture files
-  std::vector<Texture> loadedTextures;   // textures loaded so far, one per distinct path
+  std::vector<Mesh> meshes;             // every mesh, in depth-first node order
+  std::string directory;                // the path up to its last '/': base of texture files
+  std::vector<Texture> loadedTextures;  // textures loaded so far, one per distinct path
 
   Model() = default;
-  explicit Model(const char* path);      // imports; prints "ERROR::ASSIMP:: ..." on failure
+  explicit Model(const char* path);  // imports; prints "ERROR::ASSIMP:: ..." on failure
 
-  void Draw(Shader shader) const;        // draws every mesh in order
+  void Draw(Shader shader) const;                         // draws every mesh in order
   std::vector<Mesh> GetMeshes() const { return meshes; }  // a copy; GL names shared
 
  private:

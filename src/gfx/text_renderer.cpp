@@ -1,7 +1,116 @@
-// text_renderer.cpp: placeholder until the graphics resources land.
+// text_renderer.cpp: rasterising the HUD font with FreeType and drawing strings one quad per
+// byte.
 #include "gfx/text_renderer.h"
 
-GlyphQuad LayoutGlyph(const Glyph&, float, float, float) { return GlyphQuad{}; }
-TextRenderer::TextRenderer() {}
-Glyph& TextRenderer::GetGlyph(char code) { return glyphs[code]; }
-void TextRenderer::DrawString(Shader&, const std::string&, float, float, float, glm::vec3) {}
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <iostream>
+
+namespace {
+
+const char* const kFontPath = "fonts/OpenSans-Regular.ttf";
+const FT_UInt kPixelHeight = 48;
+const int kGlyphCount = 128;  // codes 0-127
+
+}  // namespace
+
+GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
+  const float xpos = x + glyph.bearing.x * scale;
+  // The descent below the baseline is taken in whole pixels before scaling.
+  const float ypos = y - (glyph.size.y - glyph.bearing.y) * scale;
+  const float w = glyph.size.x * scale;
+  const float h = glyph.size.y * scale;
+  // v = 0 is the bitmap's first (top) row, so the glyph stands upright with y pointing up.
+  GlyphQuad quad = {{{xpos, ypos + h, 0.0f, 0.0f},
+                     {xpos, ypos, 0.0f, 1.0f},
+                     {xpos + w, ypos, 1.0f, 1.0f},
+                     {xpos, ypos + h, 0.0f, 0.0f},
+                     {xpos + w, ypos, 1.0f, 1.0f},
+                     {xpos + w, ypos + h, 1.0f, 0.0f}},
+                    0.0f};
+  // Whole pixels only: the 1/64 fraction of the advance is dropped before scaling.
+  quad.penAdvance = static_cast<float>(glyph.advance >> 6) * scale;
+  return quad;
+}
+
+TextRenderer::TextRenderer() {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  const bool libraryReady = FT_Init_FreeType(&library) == 0;
+  if (!libraryReady) {
+    std::cout << "ERROR::FREETYPE: Could not init FreeType Library" << std::endl;
+  }
+  const bool faceReady = libraryReady && FT_New_Face(library, kFontPath, 0, &face) == 0;
+  if (!faceReady) std::cout << "ERROR::FREETYPE: Failed to load font" << std::endl;
+
+  // Glyph bitmaps and the RGB images loaded after us have unpadded rows. Set even without a
+  // font, since every later texture upload depends on it.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+
+  if (faceReady) {
+    FT_Set_Pixel_Sizes(face, 0, kPixelHeight);
+    for (int code = 0; code < kGlyphCount; ++code) {
+      if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
+        std::cout << "ERROR::FREETYTPE: Failed to load Glyph" << std::endl;
+        continue;
+      }
+      const FT_Bitmap& bitmap = face->glyph->bitmap;
+      GLuint textureId = 0;
+      glGenTextures(1, &textureId);
+      glBindTexture(GL_TEXTURE_2D, textureId);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, static_cast<GLsizei>(bitmap.width),
+                   static_cast<GLsizei>(bitmap.rows), 0, GL_RED, GL_UNSIGNED_BYTE, bitmap.buffer);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+      Glyph glyph;
+      glyph.textureId = textureId;
+      glyph.size = glm::ivec2(static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows));
+      glyph.bearing = glm::ivec2(face->glyph->bitmap_left, face->glyph->bitmap_top);
+      glyph.advance = static_cast<GLuint>(face->glyph->advance.x);
+      glyphs.insert({static_cast<char>(code), glyph});
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
+  // Only what was created is released.
+  if (faceReady) FT_Done_Face(face);
+  if (libraryReady) FT_Done_FreeType(library);
+
+  // One quad of six (x, y, u, v) vertices, rewritten for every character.
+  glGenVertexArrays(1, &vao);
+  glGenBuffers(1, &vbo);
+  glBindVertexArray(vao);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  glBufferData(GL_ARRAY_BUFFER, sizeof(float) * 6 * 4, nullptr, GL_DYNAMIC_DRAW);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindVertexArray(0);
+}
+
+Glyph& TextRenderer::GetGlyph(char code) {
+  return glyphs[code];
+}
+
+void TextRenderer::DrawString(Shader& shader, const std::string& text, float x, float y,
+                              float scale, glm::vec3 color) {
+  SetUniformVec3(shader, "textColor", color);
+  glActiveTexture(GL_TEXTURE0);
+  glBindVertexArray(vao);
+  // Bytes, not code points: a byte above 127 finds (and keeps) an empty glyph.
+  for (const char ch : text) {
+    const Glyph& glyph = GetGlyph(ch);
+    const GlyphQuad quad = LayoutGlyph(glyph, x, y, scale);
+    glBindTexture(GL_TEXTURE_2D, glyph.textureId);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof(quad.vertices), quad.vertices);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDrawArrays(GL_TRIANGLES, 0, 6);
+    x += quad.penAdvance;
+  }
+  glBindVertexArray(0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}

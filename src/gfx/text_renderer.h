@@ -2,19 +2,18 @@
 // 48 px into one GL_RED texture each; a string is drawn as one textured quad per byte.
 #pragma once
 
+#include <glm/glm.hpp>
 #include <map>
 #include <string>
-
-#include <glm/glm.hpp>
 
 #include "gfx/gl.h"
 #include "gfx/shader.h"
 
 struct Glyph {
-  GLuint textureId = 0;  // GL_RED bitmap
-  glm::ivec2 size{0};    // bitmap width, rows
-  glm::ivec2 bearing{0}; // bitmap_left, bitmap_top
-  GLuint advance = 0;    // pen advance in 1/64 pixel
+  GLuint textureId = 0;   // GL_RED bitmap
+  glm::ivec2 size{0};     // bitmap width, rows
+  glm::ivec2 bearing{0};  // bitmap_left, bitmap_top
+  GLuint advance = 0;     // pen advance in 1/64 pixel
 };
 
 // The six (x, y, u, v) vertices of one glyph's quad with the pen at (x, y), and the pen's
@@ -28,7 +27,7 @@ GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale);
 struct TextRenderer {
   std::map<char, Glyph> glyphs;  // one entry per rendered code (and zero entries added later)
   GLuint vao = 0;
-  GLuint vbo = 0;                // 96 bytes: one quad, rewritten per character
+  GLuint vbo = 0;  // 96 bytes: one quad, rewritten per character
 
   TextRenderer();  // loads "fonts/OpenSans-Regular.ttf"; prints the FreeType messages
   TextRenderer(const TextRenderer&) = delete;

@@ -1,6 +1,131 @@
-// texture.cpp: placeholder until the graphics resources land.
+// texture.cpp: material textures, stand-alone 2D textures and the sky box cube map, decoded
+// by SOIL as tightly packed 8-bit RGB (alpha dropped, no flip: the first row is t = 0).
+//
+// Uploads rely on GL_UNPACK_ALIGNMENT 1, which the text renderer sets once at start-up before
+// any image is loaded. Nothing here reports a failure: an image that cannot be decoded still
+// yields a named, parameterised texture whose level 0 is one magenta texel, so it samples to
+// a defined (and plainly visible) colour instead of an incomplete texture's black.
 #include "gfx/texture.h"
 
-GLuint LoadModelTexture(const char*, std::string) { return 0; }
-void LoadTexture(GLuint& id, const char*) { id = 0; }
-GLuint LoadCubemap(std::vector<std::string>) { return 0; }
+#include <SOIL/SOIL.h>
+
+#include <vector>
+
+namespace {
+
+// The stand-in texel of an image that could not be decoded.
+const unsigned char kFallbackTexel[3] = {255, 0, 255};
+
+// Decoded RGB pixels, released when the value goes out of scope.
+struct DecodedImage {
+  unsigned char* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+
+  explicit DecodedImage(const char* path) {
+    int channels = 0;  // what the file had; we always ask for RGB
+    pixels = SOIL_load_image(path, &width, &height, &channels, SOIL_LOAD_RGB);
+    if (pixels && (width <= 0 || height <= 0)) Release();
+  }
+  ~DecodedImage() { Release(); }
+  DecodedImage(const DecodedImage&) = delete;
+  DecodedImage& operator=(const DecodedImage&) = delete;
+
+  void Release() {
+    if (pixels) SOIL_free_image_data(pixels);
+    pixels = nullptr;
+  }
+};
+
+// Level 0 of `target` from the image, or the 1 x 1 fallback texel when it has no pixels.
+void UploadLevel0(GLenum target, const DecodedImage& image) {
+  if (image.pixels) {
+    glTexImage2D(target, 0, GL_RGB, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 image.pixels);
+  } else {
+    glTexImage2D(target, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, kFallbackTexel);
+  }
+}
+
+}  // namespace
+
+GLuint LoadModelTexture(const char* fileName, std::string directory) {
+  const std::string path = directory + '/' + fileName;
+  GLuint textureId = 0;
+  glGenTextures(1, &textureId);
+  DecodedImage image(path.c_str());
+
+  glBindTexture(GL_TEXTURE_2D, textureId);
+  UploadLevel0(GL_TEXTURE_2D, image);
+  glGenerateMipmap(GL_TEXTURE_2D);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+  glBindTexture(GL_TEXTURE_2D, 0);
+  image.Release();
+  return textureId;
+}
+
+void LoadTexture(GLuint& textureId, const char* path) {
+  glGenTextures(1, &textureId);
+  glBindTexture(GL_TEXTURE_2D, textureId);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
+  // Mipmaps are made but the filter samples level 0 only.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+  DecodedImage image(path);
+  UploadLevel0(GL_TEXTURE_2D, image);
+  glGenerateMipmap(GL_TEXTURE_2D);
+
+  image.Release();
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+GLuint LoadCubemap(std::vector<std::string> faces) {
+  GLuint textureId = 0;
+  glGenTextures(1, &textureId);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, textureId);
+
+  // A cube map is only complete when all six faces are square and the same size, so a face
+  // that cannot be decoded is filled with the fallback colour at the size of the faces that
+  // could (1 x 1 when none could), after the loop has seen them all.
+  bool faceMissing[6] = {true, true, true, true, true, true};
+  int fillWidth = 1;
+  int fillHeight = 1;
+  bool haveFillSize = false;
+  for (size_t i = 0; i < faces.size() && i < 6; ++i) {
+    DecodedImage image(faces[i].c_str());
+    if (!image.pixels) continue;
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB, image.width,
+                 image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
+    faceMissing[i] = false;
+    if (!haveFillSize) {
+      fillWidth = image.width;
+      fillHeight = image.height;
+      haveFillSize = true;
+    }
+  }
+  for (GLenum i = 0; i < 6; ++i) {
+    if (!faceMissing[i]) continue;
+    std::vector<unsigned char> fill(static_cast<size_t>(fillWidth) * fillHeight * 3);
+    for (size_t p = 0; p < fill.size(); p += 3) {
+      fill[p] = kFallbackTexel[0];
+      fill[p + 1] = kFallbackTexel[1];
+      fill[p + 2] = kFallbackTexel[2];
+    }
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i, 0, GL_RGB, fillWidth, fillHeight, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, fill.data());
+  }
+
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  return textureId;
+}

@@ -30,5 +30,6 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for lib in libglfw3 libglew libassimp libfreetype6 libsoil libgl1-mesa-dri; do
   grep -q "$lib" <<<"$depends" || fail "package does not depend on $lib: $depends"
 done
-dpkg-deb -c "$deb" | grep -q './usr/bin/velloran' || fail "package lacks /usr/bin/velloran"
+contents="$(dpkg-deb -c "$deb")"
+grep -q './usr/bin/velloran$' <<<"$contents" || fail "package lacks /usr/bin/velloran"
 echo "install: ok ($(du -k "$deb" | cut -f1) KiB; Depends: $depends)"

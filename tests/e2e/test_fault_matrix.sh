@@ -1,0 +1,105 @@
+# Fault matrix: every run-time file, broken four ways (missing, empty, truncated, garbage).
+# For each case the real program must print exactly the expected lines (or nothing), not
+# crash, open its window and render, and leave with status 0 on Escape. One table row per
+# file; the models' own texture files are added as rows by scanning assets/.
+source "$(dirname "$0")/lib.sh"
+
+# Expected standard output, by kind and case, as regular expressions matched line by line.
+# "-" means nothing may be printed; "exit1" means start-up must refuse with one ERROR:: line.
+expect() {  # kind case
+  local read="ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ"
+  case "$1:$2" in
+    vertex:missing) printf '%s\n' "^$read\$" '^ERROR::SHADER::VERTEX::COMPILATION_FAILED$' \
+                      '^ERROR::SHADER::PROGRAM::LINKING_FAILED$' ;;
+    vertex:*) printf '%s\n' '^ERROR::SHADER::VERTEX::COMPILATION_FAILED$' \
+                '^ERROR::SHADER::PROGRAM::LINKING_FAILED$' ;;
+    fragment:missing) printf '%s\n' "^$read\$" '^ERROR::SHADER::FRAGMENT::COMPILATION_FAILED$' \
+                        '^ERROR::SHADER::PROGRAM::LINKING_FAILED$' ;;
+    fragment:*) printf '%s\n' '^ERROR::SHADER::FRAGMENT::COMPILATION_FAILED$' \
+                  '^ERROR::SHADER::PROGRAM::LINKING_FAILED$' ;;
+    model:*) printf '%s\n' '^ERROR::ASSIMP:: .+' ;;
+    font:*) printf '%s\n' '^ERROR::FREETYPE: Failed to load font$' ;;
+    settings:garbage) echo exit1 ;;
+    *) echo - ;;
+  esac
+}
+
+# The table: file (relative to the data root) and its kind.
+rows=()
+for stem in lamp water waterRefractionAlpha text screen skybox shadow_mapping shadow_mapping_depth; do
+  rows+=("shader/$stem.vertex vertex" "shader/$stem.fragment fragment")
+done
+for m in duck/duck canoe driver driverArms cube platform2 pool2 pool3 budman; do
+  rows+=("assets/$m.dae model")
+done
+for f in skybox/posx.jpg skybox/negx.jpg skybox/posy.jpg skybox/negy.jpg skybox/posz.jpg \
+         skybox/negz.jpg defaultwater.png ground.jpg; do
+  rows+=("textures/$f image")
+done
+while IFS= read -r f; do rows+=("${f#"$ROOT"/} image"); done \
+  < <(find "$ROOT/assets" -type f \( -name '*.png' -o -name '*.jpg' \) | sort)
+rows+=("fonts/OpenSans-Regular.ttf font" "settings.conf settings")
+
+garbage_source="$BIN"  # the program's own bytes: binary, deterministic, not a valid anything
+
+make_case() {  # dir file case
+  local dir="$1" file="$2" how="$3" target="$1/$2"
+  local size
+  size=$(stat -c %s "$ROOT/$file" 2>/dev/null || echo 4096)
+  rm -f "$target"
+  case "$how" in
+    missing) ;;
+    empty) : > "$target" ;;
+    truncated) head -c $((size / 2)) "$ROOT/$file" > "$target" ;;
+    garbage) tail -c +4097 "$garbage_source" | head -c "$size" > "$target" ;;
+  esac
+}
+
+run_case() {  # file kind case
+  local file="$1" kind="$2" how="$3" dir="$RUN/case"
+  rm -rf "$dir"; mkdir -p "$dir"
+  # Hard-linked copies are cheap; the broken file is replaced, never written through.
+  for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$dir/$d"; done
+  printf '320\n240\nfalse\n' > "$dir/settings.conf"
+  make_case "$dir" "$file" "$how"
+
+  (cd "$dir" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
+  GAME_PID=$!
+  local expected
+  expected="$(expect "$kind" "$how")"
+  if [ "$expected" = exit1 ]; then
+    wait_exit 30
+    [ "$EXIT_RC" = 1 ] || fail "$file $how: exit status $EXIT_RC, expected 1"
+    grep -q '^ERROR::' "$RUN/stdout" || fail "$file $how: no ERROR:: line"
+    return
+  fi
+  wait_window 60
+  settle 1.5
+  screenshot "$RUN/shot.png"
+  [ "$(convert "$RUN/shot.png" -format '%[fx:maxima]' info:)" != 0 ] \
+    || fail "$file $how: the window shows nothing"
+  send_key Escape
+  wait_exit 30
+  [ "$EXIT_RC" = 0 ] || fail "$file $how: exit status $EXIT_RC"
+  if [ "$expected" = - ]; then
+    [ ! -s "$RUN/stdout" ] || fail "$file $how: expected no output"
+  else
+    # Every printed line is an expected one (logs may follow), and each expected line appears
+    # in order.
+    local log="$RUN/stdout" pattern line=0
+    while IFS= read -r pattern; do
+      line=$(awk -v p="$pattern" -v from="$line" 'NR > from && $0 ~ p { print NR; exit }' "$log")
+      [ -n "$line" ] || fail "$file $how: missing line matching $pattern"
+    done <<<"$expected"
+  fi
+  grep -q . "$RUN/stderr" && grep -qiE 'sanitizer|segmentation|abort' "$RUN/stderr" \
+    && fail "$file $how: crash report on stderr"
+  cases_run=$((cases_run + 1))
+}
+
+cases_run=0
+for row in "${rows[@]}"; do
+  set -- $row
+  for how in missing empty truncated garbage; do run_case "$1" "$2" "$how"; done
+done
+echo "fault matrix: ${#rows[@]} files, $cases_run cases passed"
