@@ -7,6 +7,9 @@ cd "$root"
 bin="${VELLORAN_BIN:-$root/build/velloran}"
 mkdir -p out
 
+# The keyboard follows the pointer on a display without a window manager: put the pointer
+# where the window will be before it opens, so no later move turns the camera.
+xdotool mousemove 20 20
 "$bin" > out/demo-stdout.txt 2>&1 &
 pid=$!
 wid=""
@@ -18,8 +21,6 @@ for _ in $(seq 1 300); do
 done
 [ -n "$wid" ] || { echo "play: no window appeared"; kill "$pid"; exit 1; }
 
-# The keyboard follows the pointer on a display without a window manager.
-xdotool mousemove 20 20
 shot() { sleep "${2:-1}"; import -window "$wid" "out/$1.png"; echo "play: saved out/$1.png"; }
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 

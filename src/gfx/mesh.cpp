@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <utility>
 
 // The vertex buffer is a straight copy of the vector, so the struct must be the GL layout.
@@ -31,11 +32,18 @@ std::vector<unsigned int> DropTrianglesOutsideVertices(std::vector<unsigned int>
 
 }  // namespace
 
-std::string SamplerName(const std::string& type, unsigned& diffuseCounter,
-                        unsigned& specularCounter) {
-  if (type == "texture_diffuse") return type + std::to_string(diffuseCounter++);
-  if (type == "texture_specular") return type + std::to_string(specularCounter++);
-  return type;
+const char* SamplerName(const std::string& type, unsigned& diffuseCounter,
+                        unsigned& specularCounter, SamplerNameBuffer& buffer) {
+  unsigned* counter = nullptr;
+  if (type == "texture_diffuse") {
+    counter = &diffuseCounter;
+  } else if (type == "texture_specular") {
+    counter = &specularCounter;
+  } else {
+    return type.c_str();
+  }
+  std::snprintf(buffer.text, sizeof buffer.text, "%s%u", type.c_str(), (*counter)++);
+  return buffer.text;
 }
 
 Mesh::Mesh(std::vector<Vertex> v, std::vector<unsigned int> i, std::vector<Texture> t)
@@ -76,8 +84,9 @@ void Mesh::Draw(Shader shader) const {
   unsigned specularCounter = 1;
   for (size_t i = 0; i < textures.size(); ++i) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
-    const std::string name = SamplerName(textures[i].type, diffuseCounter, specularCounter);
-    SetUniformInt(shader, name.c_str(), static_cast<int>(i));
+    SamplerNameBuffer buffer;
+    const char* name = SamplerName(textures[i].type, diffuseCounter, specularCounter, buffer);
+    SetUniformInt(shader, name, static_cast<int>(i));
     glBindTexture(GL_TEXTURE_2D, textures[i].id);
   }
   SetUniformFloat(shader, "material.shininess", 16.0f);

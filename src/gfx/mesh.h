@@ -25,10 +25,17 @@ struct Texture {
   aiString path;     // file name exactly as the material gives it (the loader's cache key)
 };
 
+// Room for a sampler name: the stem and a counter. Names are built on every draw into this
+// stack buffer, so drawing a mesh allocates nothing.
+struct SamplerNameBuffer {
+  char text[48];
+};
+
 // Name of the sampler for the texture of the given type, given the per-type counters
 // (both start at 1 for every draw). Advances the matching counter. Unknown types get no number.
-std::string SamplerName(const std::string& type, unsigned& diffuseCounter,
-                        unsigned& specularCounter);
+// The result points into `buffer` (or at `type` itself for an unknown type).
+const char* SamplerName(const std::string& type, unsigned& diffuseCounter,
+                        unsigned& specularCounter, SamplerNameBuffer& buffer);
 
 struct Mesh {
   std::vector<Vertex> vertices;

@@ -33,6 +33,9 @@ write_settings() {  # width height fullscreen
 }
 
 start_game() {
+  # With no window manager the keyboard follows the pointer: put it where the window will be
+  # before the game starts, so no later pointer move turns the camera.
+  xdotool mousemove 20 20
   (cd "$RUN" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
   GAME_PID=$!
 }
@@ -64,15 +67,12 @@ wait_exit() {
   fail "the game did not exit within ${limit} s"
 }
 
-# Keys go through XTEST: with no window manager the keyboard follows the pointer, so the pointer
-# is put inside the window first (GLFW keeps a captured cursor at the window's centre anyway).
+# Keys go through XTEST to the window under the pointer (see start_game).
 send_key() {  # key name as xdotool knows it, e.g. Escape, F2
-  xdotool mousemove 20 20
   xdotool key "$1"
 }
 
 hold_key() {  # key, seconds
-  xdotool mousemove 20 20
   xdotool keydown "$1"
   sleep "$2"
   xdotool keyup "$1"

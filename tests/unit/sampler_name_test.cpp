@@ -32,8 +32,11 @@ TEST(SamplerName, NumbersEachTypeFromOneInListOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     unsigned diffuse = 1, specular = 1;
+    SamplerNameBuffer buffer;
     std::vector<std::string> names;
-    for (const std::string& type : c.types) names.push_back(SamplerName(type, diffuse, specular));
+    for (const std::string& type : c.types) {
+      names.push_back(SamplerName(type, diffuse, specular, buffer));
+    }
     EXPECT_EQ(names, c.samplers);
   }
 }
