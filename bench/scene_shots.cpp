@@ -1,5 +1,5 @@
 // scene_shots.cpp: renders the game's showcase views with the real frame sequence and saves
-// them as PNG files: the seat view, the free camera, a shadowed corner with shadows on and
+// them as JPEG files: the seat view, the free camera, a shadowed corner with shadows on and
 // off, the water with its reflection, the chrome statue, and the game-over screen.
 //
 // Usage: scene_shots [output folder] [width height]   (defaults: docs/screenshots, 1280 x 720).
@@ -33,7 +33,8 @@ bool Save(const ScriptedPlay& play, const std::string& path) {
       dst[2] = src[2];
     }
   }
-  const bool ok = stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+  // JPEG keeps the showcase small enough to live in the repository.
+  const bool ok = stbi_write_jpg(path.c_str(), w, h, 3, rgb.data(), 90) != 0;
   std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
   return ok;
 }
@@ -60,36 +61,36 @@ int main(int argc, char** argv) {
   ScriptedPlay& p = *play;
 
   RunScriptedFrames(p, 3);
-  Save(p, folder + "/seat_view.png");
+  Save(p, folder + "/seat_view.jpg");
 
   // Paddle ahead toward the cube and the platform: the water reflects them.
   HoldKey(p, GLFW_KEY_W, 30);
   RunScriptedFrames(p, 31);
-  Save(p, folder + "/water_reflection.png");
+  Save(p, folder + "/water_reflection.jpg");
 
   FreeCamera(p, glm::vec3(8.0f, 4.0f, 8.0f), -130.0f, -10.0f);
   RunScriptedFrames(p, 1);
-  Save(p, folder + "/free_camera.png");
+  Save(p, folder + "/free_camera.jpg");
 
   // The low light from (50, 10, 50) throws long shadows of the obstacles and the canoe across
   // the pool floor, seen through the water.
   FreeCamera(p, glm::vec3(12.0f, 9.0f, 12.0f), -135.0f, -28.0f);
   RunScriptedFrames(p, 1);
-  Save(p, folder + "/shadows_on.png");
+  Save(p, folder + "/shadows_on.jpg");
   TapKey(p, GLFW_KEY_F7);
   RunScriptedFrames(p, 1);
-  Save(p, folder + "/shadows_off.png");
+  Save(p, folder + "/shadows_off.jpg");
   TapKey(p, GLFW_KEY_F7);
 
   FreeCamera(p, glm::vec3(0.0f, 6.0f, -30.0f), -90.0f, 12.0f);
   RunScriptedFrames(p, 1);
-  Save(p, folder + "/chrome_statue.png");
+  Save(p, folder + "/chrome_statue.jpg");
 
   // Let the clock run out: the last seconds and then "GAME OVER".
   p.game.state.timeLeft = 0.5f;
   p.game.seatView = true;
   RunScriptedFrames(p, 30);
-  Save(p, folder + "/game_over.png");
+  Save(p, folder + "/game_over.jpg");
 
   EndScriptedPlay(p);
   glfwTerminate();
