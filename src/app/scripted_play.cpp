@@ -14,13 +14,13 @@ namespace {
 
 void ApplyScript(void* user) {
   auto& play = *static_cast<ScriptedPlay*>(user);
-  // Events of this frame, in the order they were scheduled; the rest stay pending.
+  // Events of this frame, in the order they were scheduled; the rest stay pending. (A plain
+  // loop and remove_if: the driver itself must not allocate in a frame.)
   auto due = [&play](const ScriptedKey& k) { return k.frame <= play.frameIndex; };
-  auto split = std::stable_partition(play.script.begin(), play.script.end(), due);
-  for (auto it = play.script.begin(); it != split; ++it) {
-    if (HandleKey(play.game, it->key, it->action)) play.closeRequested = true;
+  for (const ScriptedKey& k : play.script) {
+    if (due(k) && HandleKey(play.game, k.key, k.action)) play.closeRequested = true;
   }
-  play.script.erase(play.script.begin(), split);
+  play.script.erase(std::remove_if(play.script.begin(), play.script.end(), due), play.script.end());
 }
 
 double ScriptedClock(void* user) {

@@ -51,7 +51,7 @@ make_case() {  # dir file case
     missing) ;;
     empty) : > "$target" ;;
     truncated) head -c $((size / 2)) "$ROOT/$file" > "$target" ;;
-    garbage) tail -c +4097 "$garbage_source" | head -c "$size" > "$target" ;;
+    garbage) dd if="$garbage_source" of="$target" bs=1 skip=4096 count="$size" status=none ;;
   esac
 }
 
