@@ -27,6 +27,11 @@ void OnScroll(GLFWwindow* window, double xoffset, double yoffset) {
   HandleScroll(*RunningGame(window), xoffset, yoffset);
 }
 
+// GLFW's own reason for a failure goes to standard error, beside our one standard-output line.
+void OnGlfwError(int code, const char* description) {
+  std::cerr << "GLFW error " << code << ": " << (description ? description : "") << std::endl;
+}
+
 GLFWwindow* Fail(const char* line) {
   std::cout << line << std::endl;
   glfwTerminate();
@@ -46,6 +51,7 @@ void SwapBuffers(void* user) { glfwSwapBuffers(static_cast<Session*>(user)->wind
 GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
   // Nothing later can work without a window and a context, so a failure here stops start-up
   // with one clear line instead of running on with a null window.
+  glfwSetErrorCallback(OnGlfwError);
   if (!glfwInit()) return Fail("ERROR::GLFW:: Could not initialise GLFW (is there a display?)");
   glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
   glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
