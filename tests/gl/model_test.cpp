@@ -218,9 +218,9 @@ TEST(Model, MeshesFollowTheNodeTreeDepthFirst) {
 TEST(Model, SharedTextureFileIsLoadedOncePerModel) {
   ScratchDir dir;
   WritePng(dir / "models/shared.png", 1, 1, 3, {10, 20, 30});
-  WritePng(dir / "models/spec.png", 1, 1, 3, {40, 50, 60});
+  WritePng(dir / "models/specular.png", 1, 1, 3, {40, 50, 60});
   const std::string xml = Collada(
-      {{"m1", "shared.png", "spec.png"}, {"m2", "shared.png", ""}, {"m3", "", "shared.png"}},
+      {{"m1", "shared.png", "specular.png"}, {"m2", "shared.png", ""}, {"m3", "", "shared.png"}},
       {{"g1", 1}, {"g2", 2}, {"g3", 3}},
       Node("a", "g1", "m1") + Node("b", "g2", "m2") + Node("c", "g3", "m3"));
   WriteFile(dir / "models/two.dae", xml);
@@ -233,7 +233,7 @@ TEST(Model, SharedTextureFileIsLoadedOncePerModel) {
   ASSERT_EQ(model.loadedTextures.size(), 2u);
   EXPECT_STREQ(model.loadedTextures[0].path.C_Str(), "shared.png");
   EXPECT_EQ(model.loadedTextures[0].type, "texture_diffuse");
-  EXPECT_STREQ(model.loadedTextures[1].path.C_Str(), "spec.png");
+  EXPECT_STREQ(model.loadedTextures[1].path.C_Str(), "specular.png");
   EXPECT_EQ(model.loadedTextures[1].type, "texture_specular");
   EXPECT_EQ(TexelOf(model.loadedTextures[0].id), (std::vector<unsigned char>{10, 20, 30}));
   EXPECT_EQ(TexelOf(model.loadedTextures[1].id), (std::vector<unsigned char>{40, 50, 60}));
