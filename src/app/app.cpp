@@ -7,6 +7,12 @@
 #include "app/settings.h"
 
 int RunVelloran() {
+  // First, while the process has one thread: a separate process starts reading every model,
+  // image and font, so a hostile file cannot take the game down. The window, context and
+  // shaders are made meanwhile; each loader waits only for its own file's verdict.
+  static FileTrial trial;
+  if (StartFileTrial(trial, StartupFiles())) InstallFileTrial(&trial);
+
   // The game's state must outlive every callback and is large (nodes, key table): static.
   static Game game;
 
@@ -27,6 +33,9 @@ int RunVelloran() {
   static Session session;
   session.ownsWindow = true;
   BuildSession(session, game, window);
+
+  FinishFileTrial(trial);
+  InstallFileTrial(nullptr);
 
   // 23. The frame loop; it ends after the pass in which the window was asked to close.
   while (!glfwWindowShouldClose(window)) RunSessionFrame(session);

@@ -2,12 +2,12 @@
 // window events and the clock into the frame loop.
 #include "app/session.h"
 
-#include <iostream>
-
-#include "gfx/gl.h"  // GLEW before GLFW
 #include <GLFW/glfw3.h>
 
+#include <iostream>
+
 #include "app/frame_loop.h"
+#include "gfx/gl.h"  // GLEW before GLFW
 
 namespace {
 
@@ -27,8 +27,11 @@ void OnScroll(GLFWwindow* window, double xoffset, double yoffset) {
   HandleScroll(*RunningGame(window), xoffset, yoffset);
 }
 
+int lastGlfwError = 0;  // the code of GLFW's latest complaint, to tell window from context
+
 // GLFW's own reason for a failure goes to standard error, beside our one standard-output line.
 void OnGlfwError(int code, const char* description) {
+  lastGlfwError = code;
   std::cerr << "GLFW error " << code << ": " << (description ? description : "") << std::endl;
 }
 
@@ -38,15 +41,30 @@ GLFWwindow* Fail(const char* line) {
   return nullptr;
 }
 
-void PollEvents(void*) { glfwPollEvents(); }
-double ReadClock(void*) { return glfwGetTime(); }
+void PollEvents(void*) {
+  glfwPollEvents();
+}
+double ReadClock(void*) {
+  return glfwGetTime();
+}
 void Render(void* user) {
   auto* session = static_cast<Session*>(user);
   RenderFrame(*session->game, session->renderer);
 }
-void SwapBuffers(void* user) { glfwSwapBuffers(static_cast<Session*>(user)->window); }
+void SwapBuffers(void* user) {
+  glfwSwapBuffers(static_cast<Session*>(user)->window);
+}
 
 }  // namespace
+
+std::vector<TrialFile> StartupFiles() {
+  std::vector<TrialFile> files{{kFontPath, FileKind::Font}};
+  for (const char* path : kModelPaths) files.push_back({path, FileKind::Model});
+  for (const char* path : kSkyboxFaces) files.push_back({path, FileKind::Image});
+  files.push_back({kWaterTexturePath, FileKind::Image});
+  files.push_back({kGroundTexturePath, FileKind::Image});
+  return files;
+}
 
 GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
   // Nothing later can work without a window and a context, so a failure here stops start-up
@@ -65,10 +83,19 @@ GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
   const int width = static_cast<int>(game.screenWidth);
   const int height = static_cast<int>(game.screenHeight);
   GLFWwindow* window = nullptr;
+  lastGlfwError = 0;
   if (width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide) {
     window = options.fullscreen
                  ? glfwCreateWindow(width, height, "Velloran", glfwGetPrimaryMonitor(), nullptr)
                  : glfwCreateWindow(width, height, "Velloran", nullptr, nullptr);
+  }
+  // A driver without the context the game needs is not the size's fault: say which it was.
+  if (!window &&
+      (lastGlfwError == GLFW_VERSION_UNAVAILABLE || lastGlfwError == GLFW_API_UNAVAILABLE ||
+       lastGlfwError == GLFW_FORMAT_UNAVAILABLE)) {
+    return Fail(
+        "ERROR::GLFW:: Could not create an OpenGL 3.3 core context (the graphics driver offers "
+        "none)");
   }
   if (!window) {
     return Fail("ERROR::GLFW:: Could not create the window (check the size in settings.conf)");
@@ -113,9 +140,9 @@ void BuildSession(Session& session, Game& game, GLFWwindow* window) {
 
   // 16-17. Scene nodes, the water volume with the canoe set onto it; clip distance 0 stays
   // enabled for the whole run.
-  const WorldModels worldModels{&m.duckModel,   &m.canoeModel,     &m.driverModel,
-                                &m.driverArmsModel, &m.cubeModel, &m.platform2Model,
-                                &m.pool2Model,  &m.pool3Model,     &m.budmanModel};
+  const WorldModels worldModels{&m.duckModel,       &m.canoeModel, &m.driverModel,
+                                &m.driverArmsModel, &m.cubeModel,  &m.platform2Model,
+                                &m.pool2Model,      &m.pool3Model, &m.budmanModel};
   BuildSceneNodes(game.world, worldModels);
   BuildWaterVolume(game.world);
   glEnable(GL_CLIP_DISTANCE0);

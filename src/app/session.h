@@ -4,8 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "app/game.h"
+#include "gfx/file_trial.h"
 #include "gfx/model.h"
 #include "gfx/text_renderer.h"
 #include "render/frame_render.h"
@@ -14,17 +16,23 @@
 
 struct GLFWwindow;
 
+// The nine model files, in the order they load.
+constexpr const char* kModelPaths[9] = {
+    "assets/duck/duck.dae",  "assets/canoe.dae", "assets/driver.dae",
+    "assets/driverArms.dae", "assets/cube.dae",  "assets/platform2.dae",
+    "assets/pool2.dae",      "assets/pool3.dae", "assets/budman.dae"};
+
 // The nine models, loaded in this order.
 struct Models {
-  Model duckModel{"assets/duck/duck.dae"};
-  Model canoeModel{"assets/canoe.dae"};
-  Model driverModel{"assets/driver.dae"};
-  Model driverArmsModel{"assets/driverArms.dae"};
-  Model cubeModel{"assets/cube.dae"};
-  Model platform2Model{"assets/platform2.dae"};
-  Model pool2Model{"assets/pool2.dae"};
-  Model pool3Model{"assets/pool3.dae"};
-  Model budmanModel{"assets/budman.dae"};
+  Model duckModel{kModelPaths[0]};
+  Model canoeModel{kModelPaths[1]};
+  Model driverModel{kModelPaths[2]};
+  Model driverArmsModel{kModelPaths[3]};
+  Model cubeModel{kModelPaths[4]};
+  Model platform2Model{kModelPaths[5]};
+  Model pool2Model{kModelPaths[6]};
+  Model pool3Model{kModelPaths[7]};
+  Model budmanModel{kModelPaths[8]};
 };
 
 struct Session {
@@ -48,6 +56,9 @@ struct WindowOptions {
 // Largest window side start-up accepts: every window-sized render target must fit in a GL
 // texture, and 16384 is the common maximum (llvmpipe's included).
 constexpr int kMaxWindowSide = 16384;
+
+// Every file start-up decodes, in the order it decodes them (a model's textures follow it).
+std::vector<TrialFile> StartupFiles();
 
 // Opens the window (steps 3-9). Prints one "ERROR::" line and returns null on failure.
 GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options);

@@ -1,11 +1,17 @@
 // settings.cpp: reads settings.conf by position: line 1 width, line 2 height, line 3 the
 // full-screen word. Lines it cannot read leave the defaults in place.
+//
+// The file is read with bounds: at most three lines of kMaxSettingsLine bytes each and
+// kMaxSettingsBytes in all. A longer line, or one whose end lies past the byte budget, counts
+// as unreadable, so a huge or endless file (a link to /dev/zero, say) reaches the defaults at
+// once instead of filling memory.
 #include "app/settings.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -18,13 +24,53 @@ int LeadingInteger(const std::string& line) {
   return static_cast<int>(value);
 }
 
+// The file's first lines, each with its readability; stops at three lines or the budget.
+struct SettingsLine {
+  std::string text;
+  bool readable = true;
+};
+
+std::vector<SettingsLine> ReadBoundedLines(const std::string& fileName) {
+  std::vector<SettingsLine> lines;
+  FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (!file) return lines;
+  SettingsLine line;
+  bool lineStarted = false;
+  std::size_t budget = kMaxSettingsBytes;
+  for (int c = 0; lines.size() < 3;) {
+    if (budget == 0) {
+      // The budget ran out inside a line: its end is unknown, so it is not read.
+      if (lineStarted) lines.push_back({std::string(), false});
+      break;
+    }
+    c = std::fgetc(file);
+    --budget;
+    if (c == EOF) {
+      if (lineStarted) lines.push_back(line);
+      break;
+    }
+    lineStarted = true;
+    if (c == '\n') {
+      lines.push_back(line);
+      line = SettingsLine{};
+      lineStarted = false;
+    } else if (line.text.size() < kMaxSettingsLine) {
+      line.text += static_cast<char>(c);
+    } else {
+      line.readable = false;
+    }
+  }
+  std::fclose(file);
+  return lines;
+}
+
 }  // namespace
 
 Settings::Settings(std::string fileName) {
-  std::ifstream file(fileName);
-  std::string line;
-  int counter = 0;
-  while (std::getline(file, line)) {
+  const std::vector<SettingsLine> lines = ReadBoundedLines(fileName);
+  for (std::size_t counter = 0; counter < lines.size(); ++counter) {
+    if (!lines[counter].readable) continue;
+    const std::string& line = lines[counter].text;
     if (counter == 0) {
       width = LeadingInteger(line);
     } else if (counter == 1) {
@@ -35,6 +81,5 @@ Settings::Settings(std::string fileName) {
       stream >> std::boolalpha >> value;
       if (stream) fullscreen = value;
     }
-    ++counter;
   }
 }

@@ -11,7 +11,9 @@
 #include <assimp/Importer.hpp>
 #include <iostream>
 
+#include "gfx/file_trial.h"
 #include "gfx/texture.h"
+#include "gfx/trial_loads.h"
 
 Model::Model(const char* path) {
   Load(path);
@@ -22,9 +24,14 @@ void Model::Draw(Shader shader) const {
 }
 
 void Model::Load(std::string path) {
+  // A file whose trial run crashed, ran out of memory or hung is never handed to Assimp.
+  if (const char* refusal = RefusedFile(path)) {
+    std::cout << "ERROR::ASSIMP:: Did not import " << path << ": " << refusal << std::endl;
+    return;
+  }
   // No other post-processing: normals are not generated, vertices not joined or transformed.
   Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_FlipUVs);
+  const aiScene* scene = importer.ReadFile(path, ModelImportFlags());
   // The flags test is an equality on purpose: a scene with further flags besides
   // "incomplete" is still taken.
   if (!scene || scene->mFlags == AI_SCENE_FLAGS_INCOMPLETE || !scene->mRootNode) {

@@ -7,13 +7,7 @@
 
 #include <iostream>
 
-namespace {
-
-const char* const kFontPath = "fonts/OpenSans-Regular.ttf";
-const FT_UInt kPixelHeight = 48;
-const int kGlyphCount = 128;  // codes 0-127
-
-}  // namespace
+#include "gfx/file_trial.h"
 
 GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
   const float xpos = x + glyph.bearing.x * scale;
@@ -34,14 +28,16 @@ GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
   return quad;
 }
 
-TextRenderer::TextRenderer() {
+TextRenderer::TextRenderer(const char* fontPath) {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   const bool libraryReady = FT_Init_FreeType(&library) == 0;
   if (!libraryReady) {
     std::cout << "ERROR::FREETYPE: Could not init FreeType Library" << std::endl;
   }
-  const bool faceReady = libraryReady && FT_New_Face(library, kFontPath, 0, &face) == 0;
+  // A font whose trial run died is reported like one that would not open.
+  const bool faceReady =
+      libraryReady && !RefusedFile(fontPath) && FT_New_Face(library, fontPath, 0, &face) == 0;
   if (!faceReady) std::cout << "ERROR::FREETYPE: Failed to load font" << std::endl;
 
   // Glyph bitmaps and the RGB images loaded after us have unpadded rows. Set even without a
@@ -49,7 +45,7 @@ TextRenderer::TextRenderer() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 
   if (faceReady) {
-    FT_Set_Pixel_Sizes(face, 0, kPixelHeight);
+    FT_Set_Pixel_Sizes(face, 0, kGlyphPixelHeight);
     for (int code = 0; code < kGlyphCount; ++code) {
       if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
         std::cout << "ERROR::FREETYTPE: Failed to load Glyph" << std::endl;

@@ -9,6 +9,10 @@
 #include "gfx/gl.h"
 #include "gfx/shader.h"
 
+constexpr const char* kFontPath = "fonts/OpenSans-Regular.ttf";  // relative to the working folder
+constexpr unsigned kGlyphPixelHeight = 48;                       // rasterised size of every glyph
+constexpr int kGlyphCount = 128;                                 // codes 0-127
+
 struct Glyph {
   GLuint textureId = 0;   // GL_RED bitmap
   glm::ivec2 size{0};     // bitmap width, rows
@@ -29,7 +33,7 @@ struct TextRenderer {
   GLuint vao = 0;
   GLuint vbo = 0;  // 96 bytes: one quad, rewritten per character
 
-  TextRenderer();  // loads "fonts/OpenSans-Regular.ttf"; prints the FreeType messages
+  explicit TextRenderer(const char* fontPath = kFontPath);  // prints the FreeType messages
   TextRenderer(const TextRenderer&) = delete;
   TextRenderer& operator=(const TextRenderer&) = delete;
 

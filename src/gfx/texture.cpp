@@ -11,6 +11,8 @@
 
 #include <vector>
 
+#include "gfx/file_trial.h"
+
 namespace {
 
 // The stand-in texel of an image that could not be decoded.
@@ -23,7 +25,8 @@ struct DecodedImage {
   int height = 0;
 
   explicit DecodedImage(const char* path) {
-    int channels = 0;  // what the file had; we always ask for RGB
+    if (RefusedFile(path)) return;  // its trial run died: the fallback texel stands in
+    int channels = 0;               // what the file had; we always ask for RGB
     pixels = SOIL_load_image(path, &width, &height, &channels, SOIL_LOAD_RGB);
     if (pixels && (width <= 0 || height <= 0)) Release();
   }

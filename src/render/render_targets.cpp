@@ -90,10 +90,7 @@ void CreateStaticGeometry(RenderTargets& targets) {
   glBindVertexArray(0);
 
   // 2. Cube map, faces in GL's +X, -X, +Y, -Y, +Z, -Z order.
-  const std::vector<std::string> faces = {"textures/skybox/posx.jpg", "textures/skybox/negx.jpg",
-                                          "textures/skybox/posy.jpg", "textures/skybox/negy.jpg",
-                                          "textures/skybox/posz.jpg", "textures/skybox/negz.jpg"};
-  targets.cubemapTexture = LoadCubemap(faces);
+  targets.cubemapTexture = LoadCubemap({std::begin(kSkyboxFaces), std::end(kSkyboxFaces)});
 
   // 3. Plane: 11 floats a vertex; the real normal sits at location 3.
   GLuint planeVBO = 0;
@@ -128,8 +125,8 @@ void CreateStaticGeometry(RenderTargets& targets) {
   glBindVertexArray(0);
 
   // 5. The water and ground images.
-  LoadTexture(targets.waterTexture, "textures/defaultwater.png");
-  LoadTexture(targets.groundTexture, "textures/ground.jpg");
+  LoadTexture(targets.waterTexture, kWaterTexturePath);
+  LoadTexture(targets.groundTexture, kGroundTexturePath);
 }
 
 void CreateFramebuffers(RenderTargets& targets, unsigned width, unsigned height) {

@@ -6,6 +6,13 @@
 
 constexpr int ShadowMapSize = 4096;  // side of depthMap and of the shadow pass's viewport
 
+// The images start-up loads besides the models' own, relative to the working folder.
+constexpr const char* kSkyboxFaces[6] = {"textures/skybox/posx.jpg", "textures/skybox/negx.jpg",
+                                         "textures/skybox/posy.jpg", "textures/skybox/negy.jpg",
+                                         "textures/skybox/posz.jpg", "textures/skybox/negz.jpg"};
+constexpr const char* kWaterTexturePath = "textures/defaultwater.png";
+constexpr const char* kGroundTexturePath = "textures/ground.jpg";
+
 struct RenderTargets {
   GLuint skyboxVAO = 0;
   GLuint planeVAO = 0;
