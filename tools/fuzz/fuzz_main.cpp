@@ -1,0 +1,293 @@
+// fuzz_main.cpp: the fuzz campaign's driver. It mutates the repository's own run-time files
+// with a seed, then loads every case the way the game does: the trial process first, then
+// the game's own loaders in a real GL context for the files that passed. One line per case,
+// then a table. Run it from the repository root.
+//
+//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf] [--work DIR]
+//   velloran_fuzz --emit TYPE INDEX [--seed S]   writes one case's bytes to standard output
+//   velloran_fuzz --direct TYPE PATH             decodes a file in this process, untried, so a
+//                                                test can show that a file really is hostile
+//
+// Case i of a type is the same file whatever --first and --cases say, so a long campaign can
+// run in pieces and a case can be replayed alone.
+#include <GLFW/glfw3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/game.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "gfx/file_trial.h"
+#include "gfx/model.h"
+#include "gfx/release.h"
+#include "gfx/text_renderer.h"
+#include "gfx/texture.h"
+#include "gfx/trial_loads.h"
+#include "mutate.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TypeInfo {
+  FuzzType type;
+  const char* name;  // also the case files' extension
+  std::vector<std::string> seeds;
+};
+
+struct FuzzCase {
+  const TypeInfo* info;
+  long index;
+  std::string path;
+};
+
+// Per type: how the cases ended.
+struct Tally {
+  long cases = 0;
+  std::map<std::string, long> outcomes;
+  std::int64_t workerPeakKiB = 0;
+  double slowestMs = 0.0;
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<TypeInfo> SeedCorpora() {
+  std::vector<TypeInfo> types = {{FuzzType::Collada, "dae", {}},
+                                 {FuzzType::Jpeg, "jpg", {}},
+                                 {FuzzType::Png, "png", {}},
+                                 {FuzzType::TrueType, "ttf", {}},
+                                 {FuzzType::Settings, "conf", {}}};
+  for (const char* folder : {"assets", "assets/duck", "textures", "textures/skybox", "fonts"}) {
+    std::error_code missing;  // a folder that is not there just adds no seeds
+    for (const auto& entry : fs::directory_iterator(folder, missing)) {
+      const std::string ext = entry.path().extension().string();
+      for (TypeInfo& info : types) {
+        if (ext == std::string(".") + info.name) info.seeds.push_back(entry.path().string());
+      }
+    }
+  }
+  types[4].seeds.push_back("settings.conf");
+  for (TypeInfo& info : types) std::sort(info.seeds.begin(), info.seeds.end());
+  return types;
+}
+
+std::uint64_t CaseSeed(std::uint64_t seed, FuzzType type, long index) {
+  return seed * 1000003ull + static_cast<std::uint64_t>(type) * 7919ull +
+         static_cast<std::uint64_t>(index) * 104729ull;
+}
+
+std::size_t ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) / 1024;
+}
+
+// Loads one case through the game's own path; returns the failure path it took.
+std::string LoadCase(const FuzzCase& c, FileTrial& trial, std::int64_t& workerKiB) {
+  if (c.info->type == FuzzType::Settings) {
+    const Settings settings(c.path);
+    const bool accepted = settings.width > 0 && settings.height > 0 &&
+                          settings.width <= kMaxWindowSide && settings.height <= kMaxWindowSide;
+    return accepted ? "size accepted" : "size refused";
+  }
+  const TrialRecord* record = AwaitTrialRecord(trial, c.path);
+  workerKiB = record ? record->peakKiB : 0;
+  std::string refusal;
+  if (!record) {
+    refusal = "refused: not tried";
+  } else if (record->verdict == TrialVerdict::Crashed) {
+    refusal = "refused: crashed";
+  } else if (record->verdict == TrialVerdict::OutOfMemory) {
+    refusal = "refused: out of memory";
+  } else if (record->verdict == TrialVerdict::TimedOut) {
+    refusal = "refused: timed out";
+  }
+  // The loaders run for refused files too: they must take their failure path on their own.
+  std::string outcome;
+  if (c.info->type == FuzzType::Collada) {
+    Model model(c.path.c_str());
+    outcome = model.directory.empty() ? "error line" : "loaded";
+    ReleaseModel(model);
+  } else if (c.info->type == FuzzType::TrueType) {
+    TextRenderer text(c.path.c_str());
+    outcome = text.glyphs.empty() ? "error line" : "loaded";
+    ReleaseTextRenderer(text);
+  } else {
+    GLuint texture = 0;
+    LoadTexture(texture, c.path.c_str());
+    outcome = record && record->decoded && refusal.empty() ? "loaded" : "fallback texture";
+    ReleaseTexture(texture);
+  }
+  return refusal.empty() ? outcome : refusal;
+}
+
+void PrintTable(const std::vector<TypeInfo>& types, const std::map<std::string, Tally>& tallies,
+                std::size_t driverPeakKiB) {
+  std::printf("\n%-5s %6s  %-60s %14s %10s\n", "type", "cases", "failure paths taken",
+              "worker peak", "slowest");
+  for (const TypeInfo& info : types) {
+    const auto found = tallies.find(info.name);
+    if (found == tallies.end()) continue;
+    const Tally& t = found->second;
+    std::string paths;
+    for (const auto& [name, count] : t.outcomes) {
+      paths += (paths.empty() ? "" : ", ") + name + " " + std::to_string(count);
+    }
+    std::printf("%-5s %6ld  %-60s %10lld MiB %7.0f ms\n", info.name, t.cases, paths.c_str(),
+                static_cast<long long>(t.workerPeakKiB / 1024), t.slowestMs);
+  }
+  std::printf("driver peak resident memory: %zu MiB; crashes 0, hangs 0\n", driverPeakKiB / 1024);
+}
+
+std::string MutatedCase(const TypeInfo& info, std::uint64_t seed, long index) {
+  FuzzRng rng(CaseSeed(seed, info.type, index));
+  const std::string original = ReadBytes(info.seeds[rng.Below(info.seeds.size())]);
+  return MutateFile(info.type, original, rng);
+}
+
+const TypeInfo* FindType(const std::vector<TypeInfo>& types, const std::string& name) {
+  for (const TypeInfo& info : types) {
+    if (name == info.name) return &info;
+  }
+  return nullptr;
+}
+
+// Decoder calls without a trial: whatever the file does to them happens to this process.
+int DecodeDirectly(const TypeInfo& info, const std::string& path) {
+  TrialOutcome outcome;
+  if (info.type == FuzzType::Collada) outcome = TrialLoadModel(path);
+  if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) outcome = TrialLoadImage(path);
+  if (info.type == FuzzType::TrueType) outcome = TrialLoadFont(path);
+  std::printf("%s\n", outcome.loaded ? "decoded" : "not decoded");
+  return outcome.loaded ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::uint64_t seed = 1;
+  long cases = 20;
+  long first = 0;
+  std::string typeList = "dae,jpg,png,ttf,conf";
+  std::string work;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
+    else if (flag == "--cases") cases = std::strtol(argv[i + 1], nullptr, 10);
+    else if (flag == "--first") first = std::strtol(argv[i + 1], nullptr, 10);
+    else if (flag == "--types") typeList = argv[i + 1];
+    else if (flag == "--work") work = argv[i + 1];
+  }
+  std::vector<TypeInfo> types = SeedCorpora();
+  for (int i = 1; i + 2 < argc; ++i) {
+    const TypeInfo* info = FindType(types, argv[i + 1]);
+    if (!info) continue;
+    if (std::strcmp(argv[i], "--emit") == 0) {
+      const std::string bytes = MutatedCase(*info, seed, std::strtol(argv[i + 2], nullptr, 10));
+      std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--direct") == 0) return DecodeDirectly(*info, argv[i + 2]);
+  }
+  bool ownWork = false;
+  if (work.empty()) {
+    std::string pattern = (fs::temp_directory_path() / "velloran_fuzz_XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 2;
+    work = pattern;
+    ownWork = true;
+  }
+  work = fs::absolute(work).string();
+
+  // Every case is written before the trial starts: its plan is fixed at the fork.
+  std::vector<FuzzCase> all;
+  std::vector<TrialFile> plan;
+  for (const TypeInfo& info : types) {
+    if (("," + typeList + ",").find(std::string(",") + info.name + ",") == std::string::npos) continue;
+    const fs::path folder = fs::path(work) / info.name;
+    fs::create_directories(folder);
+    if (info.type == FuzzType::Collada) {
+      // The models' textures sit beside the cases, as they sit beside the models.
+      for (const char* from : {"assets", "assets/duck"}) {
+        for (const auto& entry : fs::directory_iterator(from)) {
+          const fs::path link = folder / entry.path().filename();
+          std::error_code ignored;
+          if (entry.path().extension() == ".jpg" && !fs::exists(link)) {
+            fs::create_symlink(fs::absolute(entry.path()), link, ignored);
+          }
+        }
+      }
+    }
+    for (long index = first; index < first + cases; ++index) {
+      char name[64];
+      std::snprintf(name, sizeof name, "case_%06ld.%s", index, info.name);
+      const std::string path = (folder / name).string();
+      std::ofstream(path, std::ios::binary) << MutatedCase(info, seed, index);
+      all.push_back({&info, index, path});
+      if (info.type == FuzzType::Collada) plan.push_back({path, FileKind::Model});
+      if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) plan.push_back({path, FileKind::Image});
+      if (info.type == FuzzType::TrueType) plan.push_back({path, FileKind::Font});
+    }
+  }
+
+  FileTrial trial;
+  if (!StartFileTrial(trial, plan)) {
+    std::printf("fuzz: could not start the trial process\n");
+    return 2;
+  }
+  Game game;
+  game.screenWidth = 64;
+  game.screenHeight = 64;
+  WindowOptions options;
+  options.visible = false;
+  options.installCallbacks = false;
+  GLFWwindow* window = OpenGameWindow(game, options);
+  if (!window) return 2;
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  InstallFileTrial(&trial);
+
+  // The loaders' own lines are expected here; the campaign's lines replace them.
+  std::ostringstream swallowed;
+  std::streambuf* const realOut = std::cout.rdbuf(swallowed.rdbuf());
+  std::map<std::string, Tally> tallies;
+  std::size_t driverPeakKiB = ResidentKiB();
+  for (const FuzzCase& c : all) {
+    std::int64_t workerKiB = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string outcome = LoadCase(c, trial, workerKiB);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    swallowed.str("");
+    driverPeakKiB = std::max(driverPeakKiB, ResidentKiB());
+    Tally& t = tallies[c.info->name];
+    ++t.cases;
+    ++t.outcomes[outcome];
+    t.workerPeakKiB = std::max(t.workerPeakKiB, workerKiB);
+    t.slowestMs = std::max(t.slowestMs, ms);
+    std::printf("CASE %s %ld %s | %lld KiB %.0f ms\n", c.info->name, c.index, outcome.c_str(),
+                static_cast<long long>(workerKiB), ms);
+    std::fflush(stdout);
+  }
+  std::cout.rdbuf(realOut);
+  InstallFileTrial(nullptr);
+  FinishFileTrial(trial);
+  glfwTerminate();
+  std::printf("PEAK %zu\n", driverPeakKiB);
+  PrintTable(types, tallies, driverPeakKiB);
+  if (ownWork) fs::remove_all(work);
+  return 0;
+}
