@@ -23,7 +23,7 @@
 #include <new>
 #include <unordered_set>
 
-#include "gfx/trial_loads.h"
+#include "gfx/decoders.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELLORAN_ASAN 1
@@ -37,7 +37,9 @@ namespace {
 
 constexpr int kOutOfMemoryExit = 99;        // a worker's allocation failed under its limit
 constexpr std::uint8_t kEndOfTrial = 0xFF;  // the broker's last record
-constexpr std::size_t kMaxReportBytes = kMaxTrialTexturesPerModel * (kMaxTrialPath + 8) + 16;
+// The broker holds at most this much output the game has not read yet before it waits
+// with further trials.
+constexpr std::size_t kMaxPendingOutput = std::size_t{256} << 20;
 
 FileTrial* installedTrial = nullptr;
 
@@ -133,35 +135,48 @@ void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork) {
   std::set_new_handler(OnAllocationFailure);
 }
 
-// The report a worker leaves in its pipe: 'D' or 'F' (decoded or failed), the texture paths
-// (length-prefixed), then 'E'. A worker that dies before the 'E' has crashed.
+// The report a worker leaves in its pipe: 'D' or 'F' (decoded or not), the model's texture
+// paths (count, then length-prefixed), the decoded file's bytes (length-prefixed), then 'E'.
+// A worker that dies before the 'E' has crashed.
 [[noreturn]] void RunWorker(const TrialFile& file, const TrialLimits& limits,
                             std::size_t addressSpace, int reportFd, pid_t broker) {
   DieWithParent(broker);
   LimitWorker(limits, addressSpace);
-  TrialOutcome outcome;
-  switch (file.kind) {
-    case FileKind::Model:
-      outcome = TrialLoadModel(file.path);
-      break;
-    case FileKind::Image:
-      outcome = TrialLoadImage(file.path);
-      break;
-    case FileKind::Font:
-      outcome = TrialLoadFont(file.path);
-      break;
+  bool decoded = false;
+  std::vector<std::string> textures;
+  std::string payload;
+  if (file.kind == FileKind::Model) {
+    const DecodedModel model = DecodeModel(file.path);
+    decoded = model.loaded;
+    for (const DecodedMesh& mesh : model.meshes) {
+      for (const auto& texture : mesh.textures) {
+        const std::string path = ModelTexturePath(file.path, texture.second);
+        if (path.size() > kMaxTrialPath || textures.size() == kMaxTrialTexturesPerModel) continue;
+        if (std::find(textures.begin(), textures.end(), path) == textures.end()) {
+          textures.push_back(path);
+        }
+      }
+    }
+    payload = SerializeModel(model);
+  } else if (file.kind == FileKind::Image) {
+    const DecodedPixels pixels = DecodeImage(file.path);
+    decoded = !pixels.rgb.empty();
+    payload = SerializePixels(pixels);
+  } else {
+    decoded = TryFontFile(file.path);
   }
-  std::string report(1, outcome.loaded ? 'D' : 'F');
-  std::size_t textures = 0;
-  for (const std::string& path : outcome.texturePaths) {
-    if (textures == kMaxTrialTexturesPerModel) break;
-    if (path.size() > kMaxTrialPath) continue;
-    AppendU32(report, static_cast<std::uint32_t>(path.size()));
-    report += path;
-    ++textures;
+  std::string head(1, decoded ? 'D' : 'F');
+  AppendU32(head, static_cast<std::uint32_t>(textures.size()));
+  for (const std::string& path : textures) {
+    AppendU32(head, static_cast<std::uint32_t>(path.size()));
+    head += path;
   }
-  report += 'E';
-  _exit(WriteAll(reportFd, report.data(), report.size()) ? 0 : 1);
+  const std::uint64_t payloadSize = payload.size();
+  head.append(reinterpret_cast<const char*>(&payloadSize), sizeof payloadSize);
+  const bool sent = WriteAll(reportFd, head.data(), head.size()) &&
+                    WriteAll(reportFd, payload.data(), payload.size()) &&
+                    WriteAll(reportFd, "E", 1);
+  _exit(sent ? 0 : 1);
 }
 
 // ---- broker ------------------------------------------------------------------------------
@@ -177,18 +192,20 @@ struct RunningWorker {
   bool overTime = false;
 };
 
-void SendRecord(int fd, const std::string& path, const TrialRecord& record) {
-  std::string out;
-  out += static_cast<char>(record.verdict);
-  out += static_cast<char>(record.kind);
-  out += static_cast<char>(record.decoded ? 1 : 0);
+// Appends a record to the broker's output: verdict, kind, decoded, signal, peak, path, bytes.
+void QueueRecord(std::string& output, const std::string& path, const TrialRecord& record) {
+  output += static_cast<char>(record.verdict);
+  output += static_cast<char>(record.kind);
+  output += static_cast<char>(record.decoded ? 1 : 0);
   std::int32_t signal = record.signal;
-  out.append(reinterpret_cast<const char*>(&signal), sizeof signal);
+  output.append(reinterpret_cast<const char*>(&signal), sizeof signal);
   std::int64_t peak = record.peakKiB;
-  out.append(reinterpret_cast<const char*>(&peak), sizeof peak);
-  AppendU32(out, static_cast<std::uint32_t>(path.size()));
-  out += path;
-  WriteAll(fd, out.data(), out.size());
+  output.append(reinterpret_cast<const char*>(&peak), sizeof peak);
+  AppendU32(output, static_cast<std::uint32_t>(path.size()));
+  output += path;
+  const std::uint64_t payloadSize = record.payload.size();
+  output.append(reinterpret_cast<const char*>(&payloadSize), sizeof payloadSize);
+  output += record.payload;
 }
 
 // Turns a finished worker into its record, and a passed model's report into its textures.
@@ -210,14 +227,31 @@ TrialRecord JudgeWorker(const RunningWorker& worker, int status, const rusage& u
     record.verdict = TrialVerdict::Crashed;
     record.signal = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
   } else {
-    record.decoded = report[0] == 'D';
-    for (std::size_t at = 1; at + 4 < report.size();) {
+    // The report's own lengths are checked: a worker is a copy of the game, but the decoder
+    // it ran may have scribbled on its memory before the report was written.
+    std::size_t at = 1;
+    std::uint32_t count = 0;
+    bool whole = report.size() >= at + 4;
+    if (whole) std::memcpy(&count, report.data() + at, 4), at += 4;
+    for (std::uint32_t i = 0; whole && i < count && i < kMaxTrialTexturesPerModel; ++i) {
       std::uint32_t length = 0;
-      std::memcpy(&length, report.data() + at, sizeof length);
-      at += sizeof length;
-      if (length > report.size() - 1 - at) break;
-      textures.push_back(report.substr(at, length));
-      at += length;
+      whole = report.size() >= at + 4;
+      if (!whole) break;
+      std::memcpy(&length, report.data() + at, 4);
+      at += 4;
+      whole = length <= kMaxTrialPath && report.size() >= at + length;
+      if (whole) textures.push_back(report.substr(at, length)), at += length;
+    }
+    std::uint64_t payloadSize = 0;
+    whole = whole && count <= kMaxTrialTexturesPerModel && report.size() >= at + 8;
+    if (whole) std::memcpy(&payloadSize, report.data() + at, 8), at += 8;
+    whole = whole && payloadSize == report.size() - at - 1;
+    if (whole) {
+      record.decoded = report[0] == 'D';
+      record.payload = report.substr(at, payloadSize);
+    } else {
+      record.verdict = TrialVerdict::Crashed;
+      textures.clear();
     }
   }
   return record;
@@ -240,6 +274,7 @@ bool StartWorker(const TrialFile& file, const TrialLimits& limits, std::size_t a
   }
   close(pipeFds[1]);
   fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+  fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);  // fewer wake-ups for a decoded image
   worker = RunningWorker{};
   worker.pid = pid;
   worker.reportFd = pipeFds[0];
@@ -249,13 +284,36 @@ bool StartWorker(const TrialFile& file, const TrialLimits& limits, std::size_t a
   return true;
 }
 
-void DrainReport(RunningWorker& worker) {
-  char buffer[16384];
+// Reads what a worker has written so far; false once its report outgrows the memory limit.
+bool DrainReport(RunningWorker& worker, std::size_t limit) {
+  char buffer[65536];
   for (;;) {
     const ssize_t got = read(worker.reportFd, buffer, sizeof buffer);
-    if (got <= 0) return;
-    if (worker.report.size() < kMaxReportBytes)
-      worker.report.append(buffer, static_cast<size_t>(got));
+    if (got <= 0) return true;
+    if (worker.report.size() + static_cast<std::size_t>(got) > limit) return false;
+    worker.report.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+// Writes as much pending output as the game's pipe takes now (or all of it, if `wait`).
+void FlushOutput(int fd, std::string& output, std::size_t& sent, bool wait) {
+  while (sent < output.size()) {
+    const ssize_t written = write(fd, output.data() + sent, output.size() - sent);
+    if (written > 0) {
+      sent += static_cast<std::size_t>(written);
+    } else if (written < 0 && errno == EINTR) {
+      continue;
+    } else if (written < 0 && errno == EAGAIN && wait) {
+      pollfd out{fd, POLLOUT, 0};
+      poll(&out, 1, 100);
+    } else {
+      break;
+    }
+  }
+  // Sent bytes are dropped from the front now and then, not on every partial write.
+  if (sent == output.size() || sent > (std::size_t{16} << 20)) {
+    output.erase(0, sent);
+    sent = 0;
   }
 }
 
@@ -274,15 +332,19 @@ void DrainReport(RunningWorker& worker) {
     }
   }
   std::vector<RunningWorker> running;
+  std::string output;  // records the game has not read yet
+  std::size_t sent = 0;
+  fcntl(outFd, F_SETFL, O_NONBLOCK);
   while (!queue.empty() || !running.empty()) {
-    while (!queue.empty() && static_cast<int>(running.size()) < std::max(1, limits.parallel)) {
+    while (!queue.empty() && static_cast<int>(running.size()) < std::max(1, limits.parallel) &&
+           output.size() - sent < kMaxPendingOutput) {
       RunningWorker worker;
       if (!StartWorker(queue.front(), limits, addressSpace, worker)) {
         // No process for this file: it is refused like one that crashed.
         TrialRecord record;
         record.kind = queue.front().kind;
         record.verdict = TrialVerdict::Crashed;
-        SendRecord(outFd, AbsolutePath(queue.front().path), record);
+        QueueRecord(output, AbsolutePath(queue.front().path), record);
       } else {
         running.push_back(std::move(worker));
       }
@@ -290,14 +352,16 @@ void DrainReport(RunningWorker& worker) {
     }
     std::vector<pollfd> fds;
     for (const RunningWorker& worker : running) fds.push_back({worker.reportFd, POLLIN, 0});
+    if (sent < output.size()) fds.push_back({outFd, POLLOUT, 0});
     poll(fds.data(), fds.size(), 2);
+    FlushOutput(outFd, output, sent, false);
 
     for (std::size_t i = 0; i < running.size();) {
       RunningWorker& worker = running[i];
-      DrainReport(worker);
+      if (!DrainReport(worker, limits.memoryBytes)) worker.overMemory = true;
       int status = 0;
       rusage usage{};
-      pid_t done = wait4(worker.pid, &status, WNOHANG, &usage);
+      pid_t done = worker.overMemory ? 0 : wait4(worker.pid, &status, WNOHANG, &usage);
       if (done == 0) {
         if (Now() - worker.started > limits.seconds) worker.overTime = true;
         if (StatmBytes(worker.pid, 1) > residentLimit) worker.overMemory = true;
@@ -308,11 +372,11 @@ void DrainReport(RunningWorker& worker) {
         kill(worker.pid, SIGKILL);
         done = wait4(worker.pid, &status, 0, &usage);
       }
-      DrainReport(worker);
+      if (!worker.overMemory && !DrainReport(worker, limits.memoryBytes)) worker.overMemory = true;
       close(worker.reportFd);
       std::vector<std::string> textures;
       const TrialRecord record = JudgeWorker(worker, status, usage, textures);
-      SendRecord(outFd, worker.key, record);
+      QueueRecord(output, worker.key, record);
       // A model's textures are tried next: its loader asks for them right after the model.
       for (auto it = textures.rbegin(); it != textures.rend(); ++it) {
         if (queued.insert(AbsolutePath(*it)).second) queue.push_front({*it, FileKind::Image});
@@ -320,8 +384,8 @@ void DrainReport(RunningWorker& worker) {
       running.erase(running.begin() + static_cast<long>(i));
     }
   }
-  const char end = static_cast<char>(kEndOfTrial);
-  WriteAll(outFd, &end, 1);
+  output += static_cast<char>(kEndOfTrial);
+  FlushOutput(outFd, output, sent, true);
   _exit(0);
 }
 
@@ -352,8 +416,15 @@ bool ReadRecord(FileTrial& trial) {
     return false;
   }
   std::string path(length, '\0');
-  if (!ReadAll(trial.readFd, path.data(), length)) return false;
+  std::uint64_t payloadSize = 0;
+  if (!ReadAll(trial.readFd, path.data(), length) ||
+      !ReadAll(trial.readFd, &payloadSize, sizeof payloadSize) ||
+      payloadSize > trial.limits.memoryBytes) {
+    return false;
+  }
   TrialRecord record;
+  record.payload.resize(payloadSize);
+  if (!ReadAll(trial.readFd, record.payload.data(), payloadSize)) return false;
   record.verdict = static_cast<TrialVerdict>(head[0]);
   record.kind = static_cast<FileKind>(head[1]);
   record.decoded = head[2] != 0;
@@ -396,6 +467,7 @@ bool StartFileTrial(FileTrial& trial, const std::vector<TrialFile>& plan, TrialL
     RunBroker(plan, limits, pipeFds[1], game);
   }
   close(pipeFds[1]);
+  fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);  // decoded images come through here
   trial.broker = pid;
   trial.readFd = pipeFds[0];
   trial.finished = false;
@@ -432,10 +504,24 @@ void InstallFileTrial(FileTrial* trial) {
   installedTrial = trial;
 }
 
-const char* RefusedFile(const std::string& path) {
+const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
+  refusal = nullptr;
   if (!installedTrial) return nullptr;
-  if (path.size() > kMaxTrialPath) return "its path is too long";
+  if (path.size() > kMaxTrialPath) {
+    refusal = "its path is too long";
+    return nullptr;
+  }
   const TrialRecord* record = AwaitTrialRecord(*installedTrial, path);
-  if (!record) return "it was not tried before loading";
-  return record->verdict == TrialVerdict::Passed ? nullptr : record->reason.c_str();
+  if (!record) {
+    refusal = "it was not tried before loading";
+  } else if (record->verdict != TrialVerdict::Passed) {
+    refusal = record->reason.c_str();
+  }
+  return refusal ? nullptr : record;
+}
+
+const char* RefusedFile(const std::string& path) {
+  const char* refusal = nullptr;
+  PassedTrial(path, refusal);
+  return refusal;
 }

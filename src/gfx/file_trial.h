@@ -27,7 +27,7 @@ struct TrialFile {
 };
 
 struct TrialLimits {
-  std::size_t memoryBytes = std::size_t{512} << 20;  // beyond what the process had at the fork
+  std::size_t memoryBytes = std::size_t{256} << 20;  // beyond what the process had at the fork
   double seconds = 5.0;                              // wall clock per file
   int parallel = 2;                                  // workers at once
 };
@@ -42,6 +42,7 @@ struct TrialRecord {
   std::int64_t peakKiB = 0;  // the worker's peak resident memory
   bool decoded = false;      // a passed file: the decoder accepted it
   std::string reason;        // a refused file: why, in words for the player
+  std::string payload;       // a passed file: what it decoded to (see decoders.h)
 };
 
 struct FileTrial {
@@ -65,7 +66,10 @@ const TrialRecord* AwaitTrialRecord(FileTrial& trial, const std::string& path);
 // Reads the remaining records and reaps the broker.
 void FinishFileTrial(FileTrial& trial);
 
-// The loaders' gate. With no trial installed (tests, tools) every file is opened as before.
+// The loaders' gate. With no trial installed (tests, tools) loaders decode files themselves.
 void InstallFileTrial(FileTrial* trial);
-// Null when the loader may open `path`; otherwise why it must not, in words for the player.
+// With a trial installed: the passed record of `path`, whose payload the loader builds from,
+// or null with `refusal` saying why the file must not be used. Without one: null, no refusal.
+const TrialRecord* PassedTrial(const std::string& path, const char*& refusal);
+// Null when the loader may open `path` itself; otherwise why it must not.
 const char* RefusedFile(const std::string& path);

@@ -8,10 +8,7 @@
 #include "gfx/mesh.h"
 #include "gfx/shader.h"
 
-struct aiNode;
-struct aiScene;
-struct aiMesh;
-struct aiMaterial;
+struct DecodedMesh;
 
 struct Model {
   std::vector<Mesh> meshes;             // every mesh, in depth-first node order
@@ -26,8 +23,5 @@ struct Model {
 
  private:
   void Load(std::string path);
-  void VisitNode(const aiNode* node, const aiScene* scene);
-  Mesh ConvertMesh(const aiMesh* mesh, const aiScene* scene);
-  std::vector<Texture> CollectMaterialTextures(const aiMaterial* material, int type,
-                                               const std::string& typeName);
+  std::vector<Texture> LoadMeshTextures(const DecodedMesh& mesh);  // diffuse, then specular
 };

@@ -6,6 +6,6 @@
 #include "gfx/model.h"
 #include "gfx/text_renderer.h"
 
-void ReleaseModel(Model& model);                 // meshes' buffers and every texture
-void ReleaseTexture(GLuint& textureId);          // sets the name to 0
-void ReleaseTextRenderer(TextRenderer& text);    // glyph textures and the quad's buffers
+void ReleaseModel(Model& model);               // meshes' buffers and every texture
+void ReleaseTexture(GLuint& textureId);        // sets the name to 0
+void ReleaseTextRenderer(TextRenderer& text);  // glyph textures and the quad's buffers

@@ -7,10 +7,9 @@
 // a defined (and plainly visible) colour instead of an incomplete texture's black.
 #include "gfx/texture.h"
 
-#include <SOIL/SOIL.h>
-
 #include <vector>
 
+#include "gfx/decoders.h"
 #include "gfx/file_trial.h"
 
 namespace {
@@ -18,33 +17,25 @@ namespace {
 // The stand-in texel of an image that could not be decoded.
 const unsigned char kFallbackTexel[3] = {255, 0, 255};
 
-// Decoded RGB pixels, released when the value goes out of scope.
-struct DecodedImage {
-  unsigned char* pixels = nullptr;
-  int width = 0;
-  int height = 0;
-
-  explicit DecodedImage(const char* path) {
-    if (RefusedFile(path)) return;  // its trial run died: the fallback texel stands in
-    int channels = 0;               // what the file had; we always ask for RGB
-    pixels = SOIL_load_image(path, &width, &height, &channels, SOIL_LOAD_RGB);
-    if (pixels && (width <= 0 || height <= 0)) Release();
+// The decoded pixels of `path`: from the file trial's worker when the game runs a trial
+// (nothing when the trial refused the file), else decoded here.
+DecodedPixels ObtainPixels(const char* path) {
+  const char* refusal = nullptr;
+  const TrialRecord* tried = PassedTrial(path, refusal);
+  DecodedPixels pixels;
+  if (tried) {
+    ParsePixels(tried->payload, pixels);
+  } else if (!refusal) {
+    pixels = DecodeImage(path);
   }
-  ~DecodedImage() { Release(); }
-  DecodedImage(const DecodedImage&) = delete;
-  DecodedImage& operator=(const DecodedImage&) = delete;
-
-  void Release() {
-    if (pixels) SOIL_free_image_data(pixels);
-    pixels = nullptr;
-  }
-};
+  return pixels;
+}
 
 // Level 0 of `target` from the image, or the 1 x 1 fallback texel when it has no pixels.
-void UploadLevel0(GLenum target, const DecodedImage& image) {
-  if (image.pixels) {
+void UploadLevel0(GLenum target, const DecodedPixels& image) {
+  if (!image.rgb.empty()) {
     glTexImage2D(target, 0, GL_RGB, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 image.pixels);
+                 image.rgb.data());
   } else {
     glTexImage2D(target, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, kFallbackTexel);
   }
@@ -56,7 +47,7 @@ GLuint LoadModelTexture(const char* fileName, std::string directory) {
   const std::string path = directory + '/' + fileName;
   GLuint textureId = 0;
   glGenTextures(1, &textureId);
-  DecodedImage image(path.c_str());
+  DecodedPixels image = ObtainPixels(path.c_str());
 
   glBindTexture(GL_TEXTURE_2D, textureId);
   UploadLevel0(GL_TEXTURE_2D, image);
@@ -67,7 +58,6 @@ GLuint LoadModelTexture(const char* fileName, std::string directory) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
   glBindTexture(GL_TEXTURE_2D, 0);
-  image.Release();
   return textureId;
 }
 
@@ -80,11 +70,10 @@ void LoadTexture(GLuint& textureId, const char* path) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
-  DecodedImage image(path);
+  const DecodedPixels image = ObtainPixels(path);
   UploadLevel0(GL_TEXTURE_2D, image);
   glGenerateMipmap(GL_TEXTURE_2D);
 
-  image.Release();
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -101,10 +90,10 @@ GLuint LoadCubemap(std::vector<std::string> faces) {
   int fillHeight = 1;
   bool haveFillSize = false;
   for (size_t i = 0; i < faces.size() && i < 6; ++i) {
-    DecodedImage image(faces[i].c_str());
-    if (!image.pixels) continue;
+    const DecodedPixels image = ObtainPixels(faces[i].c_str());
+    if (image.rgb.empty()) continue;
     glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB, image.width,
-                 image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.pixels);
+                 image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
     faceMissing[i] = false;
     if (!haveFillSize) {
       fillWidth = image.width;

@@ -67,3 +67,29 @@ TEST(Settings, RepositoryFileIsTheDefaultWindow) {
   EXPECT_EQ(s.height, 720);
   EXPECT_FALSE(s.fullscreen);
 }
+
+TEST(Settings, HugeOrEndlessFilesReachTheDefaultsAtOnce) {
+  const std::string longLine(kMaxSettingsLine + 1, '9');
+  const std::string noLineEnd(kMaxSettingsBytes + 10, '7');
+  const std::string path = ::testing::TempDir() + "velloran_settings_big.conf";
+  struct BigCase {
+    const char* name;
+    std::string contents;
+    int width, height;
+  } cases[] = {
+      {"over-long width line keeps its default", longLine + "\n600\n", 1280, 600},
+      {"a line at the cap is read", std::string(kMaxSettingsLine - 3, ' ') + "800\n600\n", 800, 600},
+      {"no line end within the budget", noLineEnd, 1280, 720},
+  };
+  for (const BigCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(path, std::ios::binary) << c.contents;
+    const Settings s(path);
+    EXPECT_EQ(s.width, c.width);
+    EXPECT_EQ(s.height, c.height);
+  }
+  // An endless stream: /dev/zero never ends and holds no line end.
+  const Settings endless("/dev/zero");
+  EXPECT_EQ(endless.width, 1280);
+  EXPECT_EQ(endless.height, 720);
+}

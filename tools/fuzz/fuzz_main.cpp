@@ -7,6 +7,7 @@
 //   velloran_fuzz --emit TYPE INDEX [--seed S]   writes one case's bytes to standard output
 //   velloran_fuzz --direct TYPE PATH             decodes a file in this process, untried, so a
 //                                                test can show that a file really is hostile
+//                                                (status 99: an allocation failed)
 //
 // Case i of a type is the same file whatever --first and --cases say, so a long campaign can
 // run in pieces and a case can be replayed alone.
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,12 +30,12 @@
 #include "app/game.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "gfx/decoders.h"
 #include "gfx/file_trial.h"
 #include "gfx/model.h"
 #include "gfx/release.h"
 #include "gfx/text_renderer.h"
 #include "gfx/texture.h"
-#include "gfx/trial_loads.h"
 #include "mutate.h"
 
 namespace fs = std::filesystem;
@@ -168,13 +170,17 @@ const TypeInfo* FindType(const std::vector<TypeInfo>& types, const std::string& 
 }
 
 // Decoder calls without a trial: whatever the file does to them happens to this process.
+// Exits 99 when an allocation fails (run it under `ulimit -v` to see a file's appetite).
 int DecodeDirectly(const TypeInfo& info, const std::string& path) {
-  TrialOutcome outcome;
-  if (info.type == FuzzType::Collada) outcome = TrialLoadModel(path);
-  if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) outcome = TrialLoadImage(path);
-  if (info.type == FuzzType::TrueType) outcome = TrialLoadFont(path);
-  std::printf("%s\n", outcome.loaded ? "decoded" : "not decoded");
-  return outcome.loaded ? 0 : 1;
+  std::set_new_handler([] { _exit(99); });
+  bool decoded = false;
+  if (info.type == FuzzType::Collada) decoded = DecodeModel(path).loaded;
+  if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) {
+    decoded = !DecodeImage(path).rgb.empty();
+  }
+  if (info.type == FuzzType::TrueType) decoded = TryFontFile(path);
+  std::printf("%s\n", decoded ? "decoded" : "not decoded");
+  return decoded ? 0 : 1;
 }
 
 }  // namespace
@@ -187,11 +193,16 @@ int main(int argc, char** argv) {
   std::string work;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
-    if (flag == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
-    else if (flag == "--cases") cases = std::strtol(argv[i + 1], nullptr, 10);
-    else if (flag == "--first") first = std::strtol(argv[i + 1], nullptr, 10);
-    else if (flag == "--types") typeList = argv[i + 1];
-    else if (flag == "--work") work = argv[i + 1];
+    if (flag == "--seed")
+      seed = std::strtoull(argv[i + 1], nullptr, 10);
+    else if (flag == "--cases")
+      cases = std::strtol(argv[i + 1], nullptr, 10);
+    else if (flag == "--first")
+      first = std::strtol(argv[i + 1], nullptr, 10);
+    else if (flag == "--types")
+      typeList = argv[i + 1];
+    else if (flag == "--work")
+      work = argv[i + 1];
   }
   std::vector<TypeInfo> types = SeedCorpora();
   for (int i = 1; i + 2 < argc; ++i) {
@@ -217,7 +228,8 @@ int main(int argc, char** argv) {
   std::vector<FuzzCase> all;
   std::vector<TrialFile> plan;
   for (const TypeInfo& info : types) {
-    if (("," + typeList + ",").find(std::string(",") + info.name + ",") == std::string::npos) continue;
+    if (("," + typeList + ",").find(std::string(",") + info.name + ",") == std::string::npos)
+      continue;
     const fs::path folder = fs::path(work) / info.name;
     fs::create_directories(folder);
     if (info.type == FuzzType::Collada) {
@@ -239,7 +251,8 @@ int main(int argc, char** argv) {
       std::ofstream(path, std::ios::binary) << MutatedCase(info, seed, index);
       all.push_back({&info, index, path});
       if (info.type == FuzzType::Collada) plan.push_back({path, FileKind::Model});
-      if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) plan.push_back({path, FileKind::Image});
+      if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png)
+        plan.push_back({path, FileKind::Image});
       if (info.type == FuzzType::TrueType) plan.push_back({path, FileKind::Font});
     }
   }
@@ -289,5 +302,9 @@ int main(int argc, char** argv) {
   std::printf("PEAK %zu\n", driverPeakKiB);
   PrintTable(types, tallies, driverPeakKiB);
   if (ownWork) fs::remove_all(work);
+  // A file the trial never reached means the trial itself broke down.
+  for (const auto& [name, tally] : tallies) {
+    if (tally.outcomes.count("refused: not tried")) return 1;
+  }
   return 0;
 }

@@ -8,9 +8,9 @@
 namespace {
 
 // Numbers that break size arithmetic: zero, off-by-one, sign flips and the integer limits.
-const char* const kHostileNumbers[] = {"0",          "1",          "2",         "3",
-                                       "7",          "-1",         "255",       "256",
-                                       "65535",      "65536",      "1000000",   "100000000",
+const char* const kHostileNumbers[] = {"0",          "1",          "2",          "3",
+                                       "7",          "-1",         "255",        "256",
+                                       "65535",      "65536",      "1000000",    "100000000",
                                        "2147483647", "2147483648", "4294967295", "99999999999"};
 
 std::string HostileNumber(FuzzRng& rng) {
@@ -134,14 +134,30 @@ void NestNodes(std::string& text, std::size_t depth) {
 
 void ColladaEdit(std::string& text, FuzzRng& rng) {
   switch (rng.Below(11)) {
-    case 0: SetAttribute(text, "accessor", "count", HostileNumber(rng), rng); break;
-    case 1: SetAttribute(text, "accessor", "stride", HostileNumber(rng), rng); break;
-    case 2: SetAttribute(text, "accessor", "offset", HostileNumber(rng), rng); break;
-    case 3: SetAttribute(text, "input", "offset", HostileNumber(rng), rng); break;
-    case 4: SetAttribute(text, "float_array", "count", HostileNumber(rng), rng); break;
-    case 5: SetAttribute(text, "polylist", "count", HostileNumber(rng), rng); break;
-    case 6: EditNumberList(text, "p", rng); break;
-    case 7: EditNumberList(text, rng.OneIn(2) ? "vcount" : "float_array", rng); break;
+    case 0:
+      SetAttribute(text, "accessor", "count", HostileNumber(rng), rng);
+      break;
+    case 1:
+      SetAttribute(text, "accessor", "stride", HostileNumber(rng), rng);
+      break;
+    case 2:
+      SetAttribute(text, "accessor", "offset", HostileNumber(rng), rng);
+      break;
+    case 3:
+      SetAttribute(text, "input", "offset", HostileNumber(rng), rng);
+      break;
+    case 4:
+      SetAttribute(text, "float_array", "count", HostileNumber(rng), rng);
+      break;
+    case 5:
+      SetAttribute(text, "polylist", "count", HostileNumber(rng), rng);
+      break;
+    case 6:
+      EditNumberList(text, "p", rng);
+      break;
+    case 7:
+      EditNumberList(text, rng.OneIn(2) ? "vcount" : "float_array", rng);
+      break;
     case 8:
       if (rng.OneIn(2)) {
         RenameTag(text, "polylist", rng.OneIn(2) ? "polygons" : "triangles");
@@ -149,8 +165,12 @@ void ColladaEdit(std::string& text, FuzzRng& rng) {
         RemoveElement(text, "vcount");
       }
       break;
-    case 9: NestNodes(text, rng.OneIn(3) ? 100 + rng.Below(900) : 10000 + rng.Below(40000)); break;
-    default: SetAttribute(text, "input", "set", HostileNumber(rng), rng); break;
+    case 9:
+      NestNodes(text, rng.OneIn(3) ? 100 + rng.Below(900) : 10000 + rng.Below(40000));
+      break;
+    default:
+      SetAttribute(text, "input", "set", HostileNumber(rng), rng);
+      break;
   }
 }
 
@@ -162,8 +182,8 @@ std::size_t FindSegment(const std::string& data, unsigned char marker, FuzzRng& 
   for (std::size_t i = 2; i + 4 < data.size();) {
     if (static_cast<unsigned char>(data[i]) != 0xFF) break;
     const unsigned char type = static_cast<unsigned char>(data[i + 1]);
-    const std::size_t length = (static_cast<unsigned char>(data[i + 2]) << 8) |
-                               static_cast<unsigned char>(data[i + 3]);
+    const std::size_t length =
+        (static_cast<unsigned char>(data[i + 2]) << 8) | static_cast<unsigned char>(data[i + 3]);
     if (type == marker) found.push_back(i + 4);
     if (type == 0xDA) break;  // entropy-coded data follows
     i += 2 + length;
@@ -231,7 +251,7 @@ std::uint32_t Crc32(const char* bytes, std::size_t size) {
 }
 
 struct PngChunk {
-  std::size_t start;   // the length field
+  std::size_t start;  // the length field
   std::uint32_t length;
   std::string type;
 };
@@ -299,7 +319,8 @@ void PngEdit(std::string& data, FuzzRng& rng) {
       break;
     case 2: {  // a chunk length that lies
       const PngChunk& chunk = chunks[rng.Below(chunks.size())];
-      const std::uint32_t length = rng.OneIn(2) ? 0x7FFFFFFFu : static_cast<std::uint32_t>(rng.Next());
+      const std::uint32_t length =
+          rng.OneIn(2) ? 0x7FFFFFFFu : static_cast<std::uint32_t>(rng.Next());
       for (int i = 0; i < 4; ++i) data[chunk.start + i] = static_cast<char>(length >> (24 - 8 * i));
       break;
     }
@@ -324,14 +345,15 @@ void PngEdit(std::string& data, FuzzRng& rng) {
 
 void TrueTypeEdit(std::string& data, FuzzRng& rng) {
   if (data.size() < 12) return ByteEdit(data, rng);
-  const std::size_t tables = (static_cast<unsigned char>(data[4]) << 8) |
-                             static_cast<unsigned char>(data[5]);
+  const std::size_t tables =
+      (static_cast<unsigned char>(data[4]) << 8) | static_cast<unsigned char>(data[5]);
   if (tables == 0 || 12 + tables * 16 > data.size()) return ByteEdit(data, rng);
   const std::size_t record = 12 + 16 * rng.Below(tables);
   switch (rng.Below(3)) {
     case 0: {  // a table's offset or length
       const std::size_t field = record + 8 + 4 * rng.Below(2);
-      const std::uint32_t value = rng.OneIn(2) ? 0xFFFFFFF0u : static_cast<std::uint32_t>(rng.Next() % (data.size() * 2));
+      const std::uint32_t value =
+          rng.OneIn(2) ? 0xFFFFFFF0u : static_cast<std::uint32_t>(rng.Next() % (data.size() * 2));
       for (int i = 0; i < 4; ++i) data[field + i] = static_cast<char>(value >> (24 - 8 * i));
       break;
     }
@@ -358,10 +380,19 @@ void TrueTypeEdit(std::string& data, FuzzRng& rng) {
 void SettingsEdit(std::string& text, FuzzRng& rng) {
   const char* const words[] = {"true", "false", "True", "-", "+", " ", "\r", "\t", "x", "\0"};
   switch (rng.Below(4)) {
-    case 0: text = HostileNumber(rng) + "\n" + HostileNumber(rng) + "\n" + words[rng.Below(10)] + "\n"; break;
-    case 1: text.insert(rng.Below(text.size() + 1), std::string(1 + rng.Below(20000), rng.OneIn(2) ? '9' : ' ')); break;
-    case 2: text = std::string(1 + rng.Below(200000), static_cast<char>(rng.Next())); break;
-    default: text.insert(rng.Below(text.size() + 1), std::string(1 + rng.Below(50), '\n')); break;
+    case 0:
+      text = HostileNumber(rng) + "\n" + HostileNumber(rng) + "\n" + words[rng.Below(10)] + "\n";
+      break;
+    case 1:
+      text.insert(rng.Below(text.size() + 1),
+                  std::string(1 + rng.Below(20000), rng.OneIn(2) ? '9' : ' '));
+      break;
+    case 2:
+      text = std::string(1 + rng.Below(200000), static_cast<char>(rng.Next()));
+      break;
+    default:
+      text.insert(rng.Below(text.size() + 1), std::string(1 + rng.Below(50), '\n'));
+      break;
   }
 }
 
@@ -382,11 +413,21 @@ std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng)
       continue;
     }
     switch (type) {
-      case FuzzType::Collada: ColladaEdit(data, rng); break;
-      case FuzzType::Jpeg: JpegEdit(data, rng); break;
-      case FuzzType::Png: PngEdit(data, rng); break;
-      case FuzzType::TrueType: TrueTypeEdit(data, rng); break;
-      case FuzzType::Settings: SettingsEdit(data, rng); break;
+      case FuzzType::Collada:
+        ColladaEdit(data, rng);
+        break;
+      case FuzzType::Jpeg:
+        JpegEdit(data, rng);
+        break;
+      case FuzzType::Png:
+        PngEdit(data, rng);
+        break;
+      case FuzzType::TrueType:
+        TrueTypeEdit(data, rng);
+        break;
+      case FuzzType::Settings:
+        SettingsEdit(data, rng);
+        break;
     }
   }
   return data;

@@ -13,7 +13,7 @@ enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings };
 struct FuzzRng {
   std::uint64_t state;
   explicit FuzzRng(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint64_t Next();                                 // splitmix64
+  std::uint64_t Next();  // splitmix64
   std::size_t Below(std::size_t n) { return n ? static_cast<std::size_t>(Next() % n) : 0; }
   bool OneIn(std::size_t n) { return Below(n) == 0; }
 };

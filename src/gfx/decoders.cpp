@@ -1,0 +1,224 @@
+// decoders.cpp: Assimp, SOIL and FreeType as the loaders call them, and the byte forms.
+#include "gfx/decoders.h"
+
+#include <SOIL/SOIL.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <ft2build.h>
+
+#include <assimp/Importer.hpp>
+#include <cstdint>
+#include <cstring>
+#include FT_FREETYPE_H
+
+#include "gfx/text_renderer.h"
+
+namespace {
+
+DecodedMesh ConvertMesh(const aiMesh* mesh, const aiScene* scene) {
+  DecodedMesh out;
+  out.vertices.reserve(mesh->mNumVertices);
+  const aiVector3D* uvs = mesh->mTextureCoords[0];
+  for (unsigned int i = 0; i < mesh->mNumVertices; ++i) {
+    Vertex vertex;
+    if (mesh->mVertices) {
+      vertex.position = glm::vec3(mesh->mVertices[i].x, mesh->mVertices[i].y, mesh->mVertices[i].z);
+    }
+    // A file may carry no normals and the import makes none; such a mesh gets zero normals.
+    vertex.normal = mesh->mNormals
+                        ? glm::vec3(mesh->mNormals[i].x, mesh->mNormals[i].y, mesh->mNormals[i].z)
+                        : glm::vec3(0.0f);
+    vertex.texCoords = uvs ? glm::vec2(uvs[i].x, uvs[i].y) : glm::vec2(0.0f);
+    out.vertices.push_back(vertex);
+  }
+  for (unsigned int f = 0; f < mesh->mNumFaces; ++f) {
+    const aiFace& face = mesh->mFaces[f];
+    out.indices.insert(out.indices.end(), face.mIndices, face.mIndices + face.mNumIndices);
+  }
+  if (mesh->mMaterialIndex < scene->mNumMaterials && scene->mMaterials[mesh->mMaterialIndex]) {
+    const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
+    const std::pair<aiTextureType, const char*> kinds[] = {
+        {aiTextureType_DIFFUSE, "texture_diffuse"}, {aiTextureType_SPECULAR, "texture_specular"}};
+    for (const auto& [type, stem] : kinds) {
+      for (unsigned int i = 0; i < aiGetMaterialTextureCount(material, type); ++i) {
+        aiString name;
+        aiGetMaterialTexture(material, type, i, &name);
+        out.textures.emplace_back(stem, name.C_Str());
+      }
+    }
+  }
+  return out;
+}
+
+void VisitNode(const aiNode* node, const aiScene* scene, DecodedModel& model) {
+  for (unsigned int i = 0; i < node->mNumMeshes; ++i) {
+    const unsigned int meshIndex = node->mMeshes[i];
+    // An incomplete scene may name meshes it does not hold; skip those.
+    if (meshIndex >= scene->mNumMeshes || !scene->mMeshes[meshIndex]) continue;
+    model.meshes.push_back(ConvertMesh(scene->mMeshes[meshIndex], scene));
+  }
+  for (unsigned int i = 0; i < node->mNumChildren; ++i) {
+    if (node->mChildren[i]) VisitNode(node->mChildren[i], scene, model);
+  }
+}
+
+// ---- byte forms --------------------------------------------------------------------------
+
+void PutU64(std::string& out, std::uint64_t value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void PutBytes(std::string& out, const void* data, std::size_t size) {
+  PutU64(out, size);
+  out.append(static_cast<const char*>(data), size);
+}
+
+// Reads from a byte string, refusing any length that runs past its end.
+struct ByteReader {
+  const std::string& bytes;
+  std::size_t at = 0;
+
+  bool U64(std::uint64_t& value) {
+    if (bytes.size() - at < sizeof value) return false;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    at += sizeof value;
+    return true;
+  }
+  // A length-prefixed run of `T`, read into `out`.
+  template <typename T>
+  bool Array(std::vector<T>& out) {
+    std::uint64_t size = 0;
+    if (!U64(size) || size > bytes.size() - at || size % sizeof(T) != 0) return false;
+    out.resize(size / sizeof(T));
+    // Vertex and the index type are plain bytes in memory, as in the GL buffer.
+    if (size) std::memcpy(static_cast<void*>(out.data()), bytes.data() + at, size);
+    at += size;
+    return true;
+  }
+  bool String(std::string& out) {
+    std::uint64_t size = 0;
+    if (!U64(size) || size > bytes.size() - at) return false;
+    out.assign(bytes, at, size);
+    at += size;
+    return true;
+  }
+};
+
+}  // namespace
+
+std::string ModelTexturePath(const std::string& modelPath, const std::string& textureName) {
+  return modelPath.substr(0, modelPath.find_last_of('/')) + '/' + textureName;
+}
+
+DecodedModel DecodeModel(const std::string& path) {
+  DecodedModel model;
+  // No other post-processing: normals are not generated, vertices not joined or transformed.
+  Assimp::Importer importer;
+  const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_FlipUVs);
+  // The flags test is an equality on purpose: a scene with further flags besides
+  // "incomplete" is still taken.
+  if (!scene || scene->mFlags == AI_SCENE_FLAGS_INCOMPLETE || !scene->mRootNode) {
+    model.error = importer.GetErrorString();
+    return model;
+  }
+  model.loaded = true;
+  VisitNode(scene->mRootNode, scene, model);
+  return model;
+}
+
+DecodedPixels DecodeImage(const std::string& path) {
+  DecodedPixels image;
+  int channels = 0;  // what the file had; we always ask for RGB
+  unsigned char* pixels =
+      SOIL_load_image(path.c_str(), &image.width, &image.height, &channels, SOIL_LOAD_RGB);
+  if (pixels && image.width > 0 && image.height > 0) {
+    image.rgb.assign(pixels, pixels + static_cast<std::size_t>(image.width) * image.height * 3);
+  } else {
+    image.width = image.height = 0;
+  }
+  if (pixels) SOIL_free_image_data(pixels);
+  return image;
+}
+
+bool TryFontFile(const std::string& path) {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return false;
+  const bool opened = FT_New_Face(library, path.c_str(), 0, &face) == 0;
+  if (opened) {
+    FT_Set_Pixel_Sizes(face, 0, kGlyphPixelHeight);
+    for (int code = 0; code < kGlyphCount; ++code) {
+      FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER);
+    }
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(library);
+  return opened;
+}
+
+std::string SerializeModel(const DecodedModel& model) {
+  std::string out(1, model.loaded ? 'L' : 'F');
+  PutBytes(out, model.error.data(), model.error.size());
+  PutU64(out, model.meshes.size());
+  for (const DecodedMesh& mesh : model.meshes) {
+    PutBytes(out, mesh.vertices.data(), mesh.vertices.size() * sizeof(Vertex));
+    PutBytes(out, mesh.indices.data(), mesh.indices.size() * sizeof(unsigned int));
+    PutU64(out, mesh.textures.size());
+    for (const auto& [stem, name] : mesh.textures) {
+      PutBytes(out, stem.data(), stem.size());
+      PutBytes(out, name.data(), name.size());
+    }
+  }
+  return out;
+}
+
+bool ParseModel(const std::string& bytes, DecodedModel& model) {
+  model = DecodedModel{};
+  if (bytes.empty()) return false;
+  ByteReader reader{bytes, 1};
+  model.loaded = bytes[0] == 'L';
+  std::uint64_t meshCount = 0;
+  if (!reader.String(model.error) || !reader.U64(meshCount)) return false;
+  for (std::uint64_t m = 0; m < meshCount; ++m) {
+    DecodedMesh mesh;
+    std::uint64_t textureCount = 0;
+    if (!reader.Array(mesh.vertices) || !reader.Array(mesh.indices) || !reader.U64(textureCount)) {
+      return false;
+    }
+    for (std::uint64_t t = 0; t < textureCount; ++t) {
+      std::pair<std::string, std::string> texture;
+      if (!reader.String(texture.first) || !reader.String(texture.second)) return false;
+      mesh.textures.push_back(std::move(texture));
+    }
+    model.meshes.push_back(std::move(mesh));
+  }
+  return reader.at == bytes.size();
+}
+
+std::string SerializePixels(const DecodedPixels& pixels) {
+  std::string out;
+  PutU64(out, static_cast<std::uint64_t>(pixels.width));
+  PutU64(out, static_cast<std::uint64_t>(pixels.height));
+  PutBytes(out, pixels.rgb.data(), pixels.rgb.size());
+  return out;
+}
+
+bool ParsePixels(const std::string& bytes, DecodedPixels& pixels) {
+  pixels = DecodedPixels{};
+  ByteReader reader{bytes};
+  std::uint64_t width = 0, height = 0;
+  if (!reader.U64(width) || !reader.U64(height) || !reader.Array(pixels.rgb) ||
+      reader.at != bytes.size()) {
+    return false;
+  }
+  // Sizes that do not describe the pixels at hand make an image that did not decode.
+  if (width == 0 || height == 0 || width > 65535 || height > 65535 ||
+      pixels.rgb.size() != width * height * 3) {
+    pixels = DecodedPixels{};
+    return true;
+  }
+  pixels.width = static_cast<int>(width);
+  pixels.height = static_cast<int>(height);
+  return true;
+}
