@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "app/scripted_play.h"
 #include "gl_context.h"
+#include "scene/game_rules.h"
 
 // True when the generated models are in place (tests that need them skip otherwise).
 inline bool HaveGameAssets() {
@@ -103,4 +106,25 @@ inline long CountDifferent(const Image& a, const Image& b) {
     for (int x = 0; x < a.width; ++x) n += SameRgb(a.At(x, y), b.At(x, y)) ? 0 : 1;
   }
   return n;
+}
+
+struct Box {
+  int x0, y0, x1, y1;  // [x0, x1) x [y0, y1), window pixels, origin bottom-left
+  bool Contains(int x, int y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
+};
+
+// The ink box of one HUD line from the font's metrics, with a 2-pixel margin.
+inline Box InkBox(const TextRenderer& text, const HudLine& line) {
+  float pen = line.x, left = line.x, top = line.y, bottom = line.y;
+  for (char c : line.text) {
+    auto it = text.glyphs.find(c);
+    if (it == text.glyphs.end()) continue;
+    const Glyph& g = it->second;
+    left = std::min(left, pen + g.bearing.x * line.scale);
+    top = std::max(top, line.y + g.bearing.y * line.scale);
+    bottom = std::min(bottom, line.y - (g.size.y - g.bearing.y) * line.scale);
+    pen += (g.advance >> 6) * line.scale;
+  }
+  return Box{static_cast<int>(std::floor(left)) - 2, static_cast<int>(std::floor(bottom)) - 2,
+             static_cast<int>(std::ceil(pen)) + 2, static_cast<int>(std::ceil(top)) + 2};
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <glm/gtc/matrix_transform.hpp>
 #include <optional>
 #include <string>
@@ -306,6 +307,66 @@ TEST(TextRenderer, MissingOrBrokenFontsDoNotStopTheGame) {
       for (unsigned char value : target.Pixels()) ASSERT_EQ(value, 0);
     }
     glUseProgram(0);
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The game's own text shader at the size of the top line in an 800 x 600 window (scale 0.267,
+// about four texels to a pixel): a stroke two texels thick must show at every sub-pixel
+// position, with about the ink it has (2 x 0.267 pixels across). A single bilinear tap per
+// pixel passes between such strokes at some positions and drops them.
+TEST(TextRenderer, GameTextShaderKeepsThinStrokesAtTopLineScale) {
+  const int texels = 48, first = 20;  // the stroke covers texels 20 and 21
+  const float scale = 800.0f / 3000.0f;
+  for (bool vertical : {true, false}) {
+    std::vector<unsigned char> bitmap(texels * texels, 0);
+    for (int i = 0; i < texels; ++i) {
+      for (int t = first; t < first + 2; ++t)
+        bitmap[vertical ? i * texels + t : t * texels + i] = 255;
+    }
+    TextRenderer renderer;
+    GLuint texture = 0;  // made like a glyph's texture
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, texels, texels, 0, GL_RED, GL_UNSIGNED_BYTE,
+                 bitmap.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    Glyph stroke = MakeGlyph(texels, texels, 0, texels, texels << 6);
+    stroke.textureId = texture;
+    renderer.glyphs['|'] = stroke;
+    Shader shader("shader/text.vertex", "shader/text.fragment");
+    ASSERT_NE(shader.programId, 0u);
+
+    const GLboolean blending = glIsEnabled(GL_BLEND);
+    glDisable(GL_BLEND);  // the target's alpha is then the coverage itself
+    for (int step = 0; step < 8; ++step) {
+      SCOPED_TRACE(std::string(vertical ? "vertical" : "horizontal") + " stroke, offset " +
+                   std::to_string(step) + "/8 pixel");
+      const int size = 24;
+      OffscreenTarget target(size, size);
+      shader.Use();
+      SetUniformMat4(shader, "projection", glm::ortho(0.0f, float(size), 0.0f, float(size)));
+      const float offset = 4.0f + step / 8.0f;
+      renderer.DrawString(shader, "|", offset, offset, scale, glm::vec3(1.0f));
+      glUseProgram(0);
+      // The stroke's ink across one line through the middle of the glyph.
+      const std::vector<unsigned char> pixels = target.Pixels();
+      float ink = 0.0f, peak = 0.0f;
+      for (int k = 0; k < size; ++k) {
+        const int x = vertical ? k : 10, y = vertical ? 10 : k;
+        const float alpha = pixels[(y * size + x) * 4 + 3] / 255.0f;
+        ink += alpha;
+        peak = std::max(peak, alpha);
+      }
+      EXPECT_NEAR(ink, 2.0f * scale, 0.25f * 2.0f * scale);
+      EXPECT_GT(peak, 0.25f);
+    }
+    if (blending) glEnable(GL_BLEND);
+    glDeleteTextures(1, &texture);
   }
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

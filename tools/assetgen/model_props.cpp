@@ -110,7 +110,8 @@ Image PoolTileTexture() {
   return img;
 }
 
-// Non-slip stone deck slabs, tileable: 4 x 4 slabs.
+// Non-slip stone deck slabs, tileable: 4 x 4 slabs, a mid grey-beige so the sunlit coping
+// does not glare.
 Image DeckTexture() {
   const int size = 512;
   Image img(size, size);
@@ -121,7 +122,7 @@ Image DeckTexture() {
       const float fx = (x % 128 + 0.5f) / 128, fy = (y % 128 + 0.5f) / 128;
       const float n = Fbm2({u * 32.0f, v * 32.0f}, 4, 111, 32);
       const float speck = Hash2(x, y, 112) > 0.93f ? 0.9f : 1.0f;
-      glm::vec3 c = glm::mix(Rgb(190, 180, 162), Rgb(212, 202, 182), Hash2(sx, sy, 113));
+      glm::vec3 c = glm::mix(Rgb(140, 132, 118), Rgb(158, 150, 134), Hash2(sx, sy, 113));
       c *= (0.9f + 0.14f * n) * speck;
       const float e = std::min(std::min(fx, 1 - fx), std::min(fy, 1 - fy));
       c *= 0.7f + 0.3f * SmoothStep(0.01f, 0.03f, e);
@@ -130,8 +131,10 @@ Image DeckTexture() {
   return img;
 }
 
-// The hall wall above the deck: large cream tiles with a teal band at a third of the height;
-// u repeats every 3.3 m, the height is covered once.
+// The hall wall above the deck: large terracotta tiles with a teal band at a third of the height
+// and a dark skirting; u repeats every 3.3 m, the height is covered once. The tiles are a mid
+// tone on purpose: the low sun lights two of the walls at about 1.15 times their colour, and the
+// HUD's white top line sits over the far wall, so a pale wall there would swallow the text.
 Image HallWallTexture() {
   const int size = 512;
   Image img(size, size);
@@ -142,12 +145,12 @@ Image HallWallTexture() {
       const int tx = static_cast<int>(cu), ty = static_cast<int>(cv);
       const float fx = cu - tx, fy = cv - ty;
       const float n = Fbm2({u * 16.0f, v * 16.0f}, 3, 121, 16);
-      glm::vec3 c = glm::mix(Rgb(232, 226, 208), Rgb(242, 238, 224), Hash2(tx, ty, 122));
-      if (ty == 5) c = Rgb(40, 128, 132);
-      if (ty == 7) c = Rgb(196, 188, 170);  // skirting
+      glm::vec3 c = glm::mix(Rgb(120, 86, 66), Rgb(134, 96, 74), Hash2(tx, ty, 122));
+      if (ty == 5) c = Rgb(30, 104, 110);
+      if (ty == 7) c = Rgb(84, 66, 54);  // skirting
       c *= 0.95f + 0.06f * n;
       const float e = std::min(std::min(fx, 1 - fx), std::min(fy, 1 - fy));
-      c = glm::mix(Rgb(176, 170, 156), c, SmoothStep(0.015f, 0.04f, e));
+      c = glm::mix(Rgb(132, 118, 102), c, SmoothStep(0.015f, 0.04f, e));
       img.At(x, y) = c;
     }
   return img;

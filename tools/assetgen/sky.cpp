@@ -26,8 +26,10 @@ float HillHeight(float azimuth) {
 glm::vec3 SkyColour(glm::vec3 d) {
   const float elevation = std::asin(glm::clamp(d.y, -1.0f, 1.0f));
   const float azimuth = std::atan2(d.z, d.x);
-  const glm::vec3 zenith = Rgb(58, 118, 206), horizon = Rgb(186, 214, 240);
-  const glm::vec3 haze = Rgb(206, 222, 236);
+  // A deep blue with grey-bottomed clouds: the HUD's white lines are drawn over this sky in the
+  // free camera, so nothing but the sun's disc is near white.
+  const glm::vec3 zenith = Rgb(34, 84, 164), horizon = Rgb(104, 142, 190);
+  const glm::vec3 haze = Rgb(150, 168, 186);
   const float sunDot = glm::dot(d, kSun);
 
   glm::vec3 c;
@@ -40,9 +42,9 @@ glm::vec3 SkyColour(glm::vec3 d) {
     const float cover = SmoothStep(0.5f, 0.72f, n) * SmoothStep(0.01f, 0.16f, d.y);
     const float lit =
         Fbm2(q * 1.6f + glm::vec2(7.3f, 2.1f) + glm::vec2(kSun.x, kSun.z) * 0.05f, 4, 901);
-    const glm::vec3 cloud = glm::mix(Rgb(168, 176, 192), Rgb(252, 252, 250),
+    const glm::vec3 cloud = glm::mix(Rgb(104, 112, 132), Rgb(180, 184, 194),
                                      glm::clamp(0.55f + 2.5f * (n - lit), 0.0f, 1.0f));
-    c = glm::mix(c, cloud, cover * 0.92f);
+    c = glm::mix(c, cloud, cover * 0.85f);
   } else {
     // Below the horizon: hazy fields, darker looking down.
     const float depth = std::min(1.0f, -d.y * 3.0f);
