@@ -1,5 +1,5 @@
-# A size the window system cannot take gives one "ERROR::" line and a non-zero exit, quickly,
-# instead of a hang or a crash.
+# A size the window system cannot take, or a driver without the context the game needs, gives
+# one "ERROR::" line and a non-zero exit, quickly, instead of a hang or a crash.
 source "$(dirname "$0")/lib.sh"
 link_data
 
@@ -18,4 +18,11 @@ check_refused '800\n-600\nfalse\n'
 check_refused 'garbage\n\n'
 check_refused '-2147483648\n720\nfalse\n'
 check_refused '99999999999\n99999999999\nfalse\n'
+# A driver without a 3.3 core context (Mesa told to offer 3.1) is not blamed on a good size.
+write_settings 800 600 false
+MESA_GL_VERSION_OVERRIDE=3.1 start_game
+wait_exit 30
+[ "$EXIT_RC" = 1 ] || fail "no 3.3 context: exit status $EXIT_RC, not 1"
+[ "$(cat "$RUN/stdout")" = "ERROR::GLFW:: Could not create an OpenGL 3.3 core context (the graphics driver offers none)" ] ||
+  fail "no 3.3 context: wrong line"
 echo "bad settings: ok"

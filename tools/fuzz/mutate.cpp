@@ -200,13 +200,14 @@ void SetU16(std::string& data, std::size_t at, unsigned value) {
 void JpegEdit(std::string& data, FuzzRng& rng) {
   const unsigned sizes[] = {0, 1, 2, 3, 8, 17, 255, 4096, 30000, 65535};
   switch (rng.Below(5)) {
-    case 0: {  // Huffman table: code counts that sum past 256
+    case 0: {  // Huffman table: code counts that sum past the 256 a table can hold
       const std::size_t dht = FindSegment(data, 0xC4, rng);
       if (dht == std::string::npos || dht + 17 >= data.size()) return;
+      // Any table class and slot; the last slots sit at the end of the decoder's tables.
+      data[dht] = static_cast<char>((rng.OneIn(2) ? 0x10 : 0x00) | rng.Below(4));
       for (int i = 1; i <= 16; ++i) {
-        if (rng.OneIn(3)) data[dht + i] = static_cast<char>(rng.Next());
+        data[dht + i] = static_cast<char>(rng.OneIn(2) ? 17 + rng.Below(239) : rng.Below(17));
       }
-      data[dht + 1 + rng.Below(16)] = static_cast<char>(0xFF);
       break;
     }
     case 1: {  // frame size and component count

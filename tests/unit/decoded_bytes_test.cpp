@@ -1,0 +1,54 @@
+// The byte forms a trial worker sends back: a round trip keeps everything, and no cut or
+// lying length in the bytes makes the parser read past them or accept them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "gfx/decoders.h"
+
+TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
+  DecodedModel model;
+  model.loaded = true;
+  DecodedMesh mesh;
+  mesh.vertices.resize(3);
+  mesh.vertices[1].position = glm::vec3(1.0f, 2.0f, 3.0f);
+  mesh.indices = {0, 1, 2};
+  mesh.textures = {{"texture_diffuse", "duck.jpg"}, {"texture_specular", "spec.png"}};
+  model.meshes = {mesh, DecodedMesh{}};
+  const std::string modelBytes = SerializeModel(model);
+
+  DecodedPixels pixels;
+  pixels.width = 2;
+  pixels.height = 1;
+  pixels.rgb = {1, 2, 3, 4, 5, 6};
+  const std::string pixelBytes = SerializePixels(pixels);
+
+  DecodedModel parsedModel;
+  ASSERT_TRUE(ParseModel(modelBytes, parsedModel));
+  ASSERT_EQ(parsedModel.meshes.size(), 2u);
+  EXPECT_EQ(parsedModel.meshes[0].vertices[1].position, glm::vec3(1.0f, 2.0f, 3.0f));
+  EXPECT_EQ(parsedModel.meshes[0].indices, mesh.indices);
+  EXPECT_EQ(parsedModel.meshes[0].textures, mesh.textures);
+  DecodedPixels parsedPixels;
+  ASSERT_TRUE(ParsePixels(pixelBytes, parsedPixels));
+  EXPECT_EQ(parsedPixels.rgb, pixels.rgb);
+
+  for (std::size_t cut = 0; cut < modelBytes.size(); ++cut) {
+    EXPECT_FALSE(ParseModel(modelBytes.substr(0, cut), parsedModel)) << "cut at " << cut;
+  }
+  for (std::size_t cut = 0; cut < pixelBytes.size(); ++cut) {
+    EXPECT_FALSE(ParsePixels(pixelBytes.substr(0, cut), parsedPixels)) << "cut at " << cut;
+  }
+  // Every 8-byte field set to a huge length or count.
+  for (std::size_t at = 1; at + 8 <= modelBytes.size(); ++at) {
+    std::string lying = modelBytes;
+    const std::uint64_t huge = ~std::uint64_t{0} - 7;
+    std::memcpy(&lying[at], &huge, sizeof huge);
+    ParseModel(lying, parsedModel);  // must return, whatever it answers
+  }
+  // Sizes that do not match the pixels make an image that did not decode.
+  DecodedPixels wrong = pixels;
+  wrong.width = 3;
+  ASSERT_TRUE(ParsePixels(SerializePixels(wrong), parsedPixels));
+  EXPECT_TRUE(parsedPixels.rgb.empty());
+}
