@@ -257,27 +257,40 @@ TrialRecord JudgeWorker(const RunningWorker& worker, int status, const rusage& u
   return record;
 }
 
-bool StartWorker(const TrialFile& file, const TrialLimits& limits, std::size_t addressSpace,
-                 RunningWorker& worker) {
-  const pid_t broker = getpid();
+// Forks a child that runs `child(writeFd)`, which never returns, and gives the parent the
+// pipe's read end (1 MiB of buffer: decoded images pass through). -1 when no child was made.
+template <typename Child>
+pid_t ForkWithPipe(int& readFd, Child child) {
   int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
   const pid_t pid = fork();
   if (pid < 0) {
     close(pipeFds[0]);
     close(pipeFds[1]);
-    return false;
+    return -1;
   }
   if (pid == 0) {
     close(pipeFds[0]);
-    RunWorker(file, limits, addressSpace, pipeFds[1], broker);
+    child(pipeFds[1]);
+    _exit(1);
   }
   close(pipeFds[1]);
-  fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-  fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);  // fewer wake-ups for a decoded image
+  fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);
+  readFd = pipeFds[0];
+  return pid;
+}
+
+bool StartWorker(const TrialFile& file, const TrialLimits& limits, std::size_t addressSpace,
+                 RunningWorker& worker) {
+  const pid_t broker = getpid();
+  int readFd = -1;
+  const pid_t pid = ForkWithPipe(
+      readFd, [&](int writeFd) { RunWorker(file, limits, addressSpace, writeFd, broker); });
+  if (pid < 0) return false;
+  fcntl(readFd, F_SETFL, O_NONBLOCK);
   worker = RunningWorker{};
   worker.pid = pid;
-  worker.reportFd = pipeFds[0];
+  worker.reportFd = readFd;
   worker.file = file;
   worker.key = AbsolutePath(file.path);
   worker.started = Now();
@@ -454,22 +467,12 @@ bool ReadRecord(FileTrial& trial) {
 
 bool StartFileTrial(FileTrial& trial, const std::vector<TrialFile>& plan, TrialLimits limits) {
   const pid_t game = getpid();
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-    return false;
-  }
-  if (pid == 0) {
-    close(pipeFds[0]);
-    RunBroker(plan, limits, pipeFds[1], game);
-  }
-  close(pipeFds[1]);
-  fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);  // decoded images come through here
+  int readFd = -1;
+  const pid_t pid =
+      ForkWithPipe(readFd, [&](int writeFd) { RunBroker(plan, limits, writeFd, game); });
+  if (pid < 0) return false;
   trial.broker = pid;
-  trial.readFd = pipeFds[0];
+  trial.readFd = readFd;
   trial.finished = false;
   trial.limits = limits;
   trial.records.clear();

@@ -133,25 +133,18 @@ void NestNodes(std::string& text, std::size_t depth) {
 }
 
 void ColladaEdit(std::string& text, FuzzRng& rng) {
-  switch (rng.Below(11)) {
-    case 0:
-      SetAttribute(text, "accessor", "count", HostileNumber(rng), rng);
-      break;
-    case 1:
-      SetAttribute(text, "accessor", "stride", HostileNumber(rng), rng);
-      break;
-    case 2:
-      SetAttribute(text, "accessor", "offset", HostileNumber(rng), rng);
-      break;
-    case 3:
-      SetAttribute(text, "input", "offset", HostileNumber(rng), rng);
-      break;
-    case 4:
-      SetAttribute(text, "float_array", "count", HostileNumber(rng), rng);
-      break;
-    case 5:
-      SetAttribute(text, "polylist", "count", HostileNumber(rng), rng);
-      break;
+  // Attributes whose numbers size or place the arrays the importer walks.
+  const std::pair<const char*, const char*> kSizeAttributes[] = {
+      {"accessor", "count"},    {"accessor", "stride"}, {"accessor", "offset"}, {"input", "offset"},
+      {"float_array", "count"}, {"polylist", "count"},  {"input", "set"}};
+  const std::size_t choice = rng.Below(11);
+  if (choice < 6 || choice == 10) {
+    const auto& [tag, attribute] = kSizeAttributes[choice < 6 ? choice : 6];
+    const std::string number = HostileNumber(rng);
+    SetAttribute(text, tag, attribute, number, rng);
+    return;
+  }
+  switch (choice) {
     case 6:
       EditNumberList(text, "p", rng);
       break;
@@ -165,11 +158,8 @@ void ColladaEdit(std::string& text, FuzzRng& rng) {
         RemoveElement(text, "vcount");
       }
       break;
-    case 9:
-      NestNodes(text, rng.OneIn(3) ? 100 + rng.Below(900) : 10000 + rng.Below(40000));
-      break;
     default:
-      SetAttribute(text, "input", "set", HostileNumber(rng), rng);
+      NestNodes(text, rng.OneIn(3) ? 100 + rng.Below(900) : 10000 + rng.Below(40000));
       break;
   }
 }
