@@ -2,8 +2,6 @@
 // the GL state the next frame's shadow pass relies on.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,25 +53,6 @@ TEST(RenderShaders, AllEightPairsBuildSilentlyWithTheUniformsThePassesSet) {
       EXPECT_NE(glGetUniformLocation(e.shader->programId, name), -1) << e.pair << ": " << name;
     }
   }
-}
-
-bool HasExtension(const char* name) {
-  GLint count = 0;
-  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-  for (GLint i = 0; i < count; ++i) {
-    const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, i));
-    if (e && std::strcmp(e, name) == 0) return true;
-  }
-  return false;
-}
-
-// gl.without_optional_extensions runs the shader and frame tests with the lit shader's optional
-// extensions switched off in the driver; this makes sure they really are, so that run draws
-// through the fallback paths.
-TEST(RenderShaders, OptionalExtensionsOffWhereTheRunAsksForIt) {
-  if (!std::getenv("VELLORAN_EXPECT_NO_OPTIONAL_EXTENSIONS")) GTEST_SKIP() << "a normal run";
-  EXPECT_FALSE(HasExtension("GL_ARB_shading_language_420pack"));
-  EXPECT_FALSE(HasExtension("GL_ARB_texture_gather"));
 }
 
 GLboolean Enabled(GLenum cap) {
