@@ -55,6 +55,18 @@ void SwapBuffers(void* user) {
   glfwSwapBuffers(static_cast<Session*>(user)->window);
 }
 
+// A display that cannot switch modes (a virtual display; Wayland desktops emulate the switch
+// the same way) gives a full-screen window the monitor's size, not the configured one. Drawing
+// the configured size would leave the picture in one corner, so the game takes the size of the
+// framebuffer it was given; where the size was granted nothing changes.
+void TakeGivenSize(Game& game, GLFWwindow* window) {
+  int width = 0, height = 0;
+  glfwGetFramebufferSize(window, &width, &height);
+  if (width <= 0 || height <= 0) return;
+  game.screenWidth = static_cast<unsigned>(width);
+  game.screenHeight = static_cast<unsigned>(height);
+}
+
 }  // namespace
 
 std::vector<TrialFile> StartupFiles() {
@@ -119,6 +131,7 @@ GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
 void BuildSession(Session& session, Game& game, GLFWwindow* window) {
   session.game = &game;
   session.window = window;
+  TakeGivenSize(game, window);
 
   // 10-11. Viewport and the fixed GL state.
   glViewport(0, 0, game.screenWidth, game.screenHeight);

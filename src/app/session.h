@@ -64,7 +64,9 @@ std::vector<TrialFile> StartupFiles();
 GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options);
 
 // Steps 10-22 on the current context of `window`: GL state, shaders, text, models, world,
-// render targets. game.screenWidth/Height and the ducks' flags must already be set.
+// render targets. game.screenWidth/Height and the ducks' flags must already be set; the size
+// becomes the window's framebuffer size where the system gave another (full screen on a
+// display that keeps its mode).
 void BuildSession(Session& session, Game& game, GLFWwindow* window);
 
 // Shutdown: deletes the scene framebuffer; ends GLFW if the session opened the window; frees

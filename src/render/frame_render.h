@@ -3,11 +3,11 @@
 // (DrawScene) and the game-over decision in the HUD.
 #pragma once
 
-#include "app/game.h"
 #include "gfx/text_renderer.h"
 #include "render/pass_timers.h"
 #include "render/render_targets.h"
 #include "render/shader_set.h"
+#include "scene/game.h"
 
 struct Renderer {
   ShaderSet* shaders = nullptr;

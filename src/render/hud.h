@@ -3,9 +3,9 @@
 // decision) comes from BuildHudLines; this only draws them.
 #pragma once
 
-#include "app/game.h"
 #include "gfx/shader.h"
 #include "gfx/text_renderer.h"
+#include "scene/game.h"
 
 // Draws with depth testing off (the present pass turned it off) and turns it back on after.
 void DrawHud(Game& game, TextRenderer& text, Shader textShader);

@@ -3,9 +3,9 @@
 // collects them: the first call of a frame (the shadow pass) decides.
 #pragma once
 
-#include "app/game.h"
 #include "gfx/shader.h"
 #include "render/render_targets.h"
+#include "scene/game.h"
 
 // Ducks (collecting each touched one right after drawing it), canoe chain, obstacles, walls,
 // the chrome statue with the sky on unit 2, then the sky box at the far plane if asked.

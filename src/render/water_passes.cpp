@@ -56,6 +56,9 @@ void RunScenePass(Game& game, const ShaderSet& shaders, const RenderTargets& tar
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, targets.depthMap);
   SetUniformInt(lit, "shadowMap", 1);
+  // The statue's cube map has unit 2 to itself. A cube sampler left on unit 0 beside the 2D
+  // ones makes every draw fail where the driver cannot bind it in the shader.
+  SetUniformInt(lit, "skybox", 2);
 
   DrawScene(game, targets, true, lit, sky);
   DrawFloor(game.world, targets, lit);

@@ -5,10 +5,10 @@
 
 #include <glm/glm.hpp>
 
-#include "app/game.h"
 #include "render/pass_math.h"
 #include "render/render_targets.h"
 #include "render/shader_set.h"
+#include "scene/game.h"
 
 // What the passes of one frame share: the chosen view, its projection and the light.
 struct FrameViews {

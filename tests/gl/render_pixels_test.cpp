@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/pass_math.h"
 #include "render_play.h"
 #include "scene/game_rules.h"
 
@@ -171,6 +172,18 @@ TEST(RenderPixels, ShadowsOffBrightensAShadowedPatch) {
   EXPECT_GT(waterOff, waterOn * 1.15) << "through the water " << waterOn << " -> " << waterOff;
 }
 
+// Paints every face of the sky's cube map one colour.
+void PaintSky(const ScriptedPlay& play, const unsigned char rgb[3]) {
+  glBindTexture(GL_TEXTURE_CUBE_MAP, play.session.targets.cubemapTexture);
+  for (int face = 0; face < 6; ++face) {
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGB, 1, 1, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, rgb);
+  }
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+}
+
+const unsigned char kMagenta[3] = {255, 0, 255};
+
 // The statue is chrome: paint the sky one colour and the statue takes it on.
 TEST(RenderPixels, StatueShowsTheSkysColours) {
   if (!HaveGameAssets()) GTEST_SKIP() << "needs the generated models";
@@ -182,12 +195,7 @@ TEST(RenderPixels, StatueShowsTheSkysColours) {
     int strong0, strong1, weak;  // the two channels that must dominate the third
   };
   for (const Sky sky : {Sky{{255, 0, 255}, 0, 2, 1}, Sky{{0, 255, 0}, 1, 1, 0}}) {
-    glBindTexture(GL_TEXTURE_CUBE_MAP, play->session.targets.cubemapTexture);
-    for (int face = 0; face < 6; ++face) {
-      glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGB, 1, 1, 0, GL_RGB,
-                   GL_UNSIGNED_BYTE, sky.rgb);
-    }
-    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    PaintSky(*play, sky.rgb);
     RunScriptedFrames(*play, 1);
     const Image scene = TargetImage(*play, play->session.targets.sceneTarget);
     const std::vector<float> depth = ReadTargetDepth(*play, play->session.targets.sceneTarget);
@@ -203,6 +211,128 @@ TEST(RenderPixels, StatueShowsTheSkysColours) {
     }
     EXPECT_GT(statue, 200) << "the statue is in view";
     EXPECT_GT(skyColoured, statue * 8 / 10);
+  }
+}
+
+// The world point seen at a pixel of a target with the given depth, for a view and the
+// frame's projection.
+glm::vec3 Unproject(const ScriptedPlay& play, const glm::mat4& view, int x, int y, float depth) {
+  const glm::mat4 projection =
+      SceneProjection(play.game.camera.zoom, play.game.screenWidth, play.game.screenHeight);
+  const glm::vec4 ndc((x + 0.5f) / play.game.screenWidth * 2.0f - 1.0f,
+                      (y + 0.5f) / play.game.screenHeight * 2.0f - 1.0f, depth * 2.0f - 1.0f, 1.0f);
+  const glm::vec4 world = glm::inverse(projection * view) * ndc;
+  return glm::vec3(world) / world.w;
+}
+
+// What a target shows: pixels at the far plane (nothing but the sky, if anything, drawn there)
+// and how many of them have a given colour; pixels with something nearer and how many of those
+// lie below the water.
+struct TargetCensus {
+  long far = 0, farOfColour = 0, near = 0, nearBelowWater = 0;
+};
+
+TargetCensus TakeCensus(const ScriptedPlay& play, GLuint target, const glm::mat4& view,
+                        const unsigned char farRgba[4]) {
+  const Image image = TargetImage(play, target);
+  const std::vector<float> depth = ReadTargetDepth(play, target);
+  TargetCensus c;
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const float d = depth[static_cast<size_t>(y) * image.width + x];
+      const unsigned char* p = image.At(x, y);
+      if (d >= 1.0f) {
+        ++c.far;
+        c.farOfColour += SameRgb(p, farRgba) && p[3] == farRgba[3];
+      } else {
+        ++c.near;
+        c.nearBelowWater += Unproject(play, view, x, y, d).y < -0.55f;
+      }
+    }
+  }
+  return c;
+}
+
+// With a one-colour sky: in the scene image the sky fills exactly what nothing else covers (it
+// is drawn at the far plane, so only GL_LEQUAL lets it pass there). The reflection image keeps
+// only what stands above the water (the 0.5 clip plane takes everything under it, the floor
+// included) with the sky behind; where nothing at all is drawn, its clear shows: white, alpha 0.
+TEST(RenderPixels, SkyFillsTheRestAndTheReflectionKeepsOnlyWhatIsAboveTheWater) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "needs the generated models";
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  PlaceFreeCamera(*play, glm::vec3(0.0f, 2.0f, 40.0f), -90.0f, 8.0f);
+  PaintSky(*play, kMagenta);
+  RunScriptedFrames(*play, 2);
+  const long total = 320L * 180L;
+  const RenderTargets& targets = play->session.targets;
+  const unsigned char sky[4] = {255, 0, 255, 255};
+
+  const View main =
+      SelectView(play->game.camera, play->game.seatView, play->game.world.canoeNode.transform);
+  const TargetCensus scene = TakeCensus(*play, targets.sceneTarget, main.matrix, sky);
+  EXPECT_GT(scene.far, total / 10) << "the sky is in view";
+  EXPECT_GT(scene.near, total / 10);
+  EXPECT_EQ(scene.farOfColour, scene.far) << "every uncovered pixel shows the sky";
+
+  const View reflection = ReflectionView(play->game.world.canoeNode);
+  const TargetCensus mirrored = TakeCensus(*play, targets.reflectionTarget, reflection.matrix, sky);
+  EXPECT_GT(mirrored.near, total / 50) << "things above the water are in the reflection";
+  EXPECT_EQ(mirrored.nearBelowWater, 0) << "nothing below the water survives the clip plane";
+  EXPECT_GT(mirrored.far, total / 10);
+  EXPECT_EQ(mirrored.farOfColour, mirrored.far);
+
+  // No sky: an empty vertex array draws its 36 vertices onto one point, so nothing at all.
+  GLuint noSky = 0;
+  glGenVertexArrays(1, &noSky);
+  const GLuint skyboxVAO = targets.skyboxVAO;
+  play->session.targets.skyboxVAO = noSky;
+  RunScriptedFrames(*play, 1);
+  play->session.targets.skyboxVAO = skyboxVAO;
+  glDeleteVertexArrays(1, &noSky);
+  const unsigned char clear[4] = {255, 255, 255, 0};
+  const TargetCensus bare = TakeCensus(*play, targets.reflectionTarget, reflection.matrix, clear);
+  EXPECT_GT(bare.far, total / 10);
+  EXPECT_EQ(bare.farOfColour, bare.far) << "the reflection's clear is white with alpha 0";
+}
+
+// The water mixes the scene image under it (refraction, unit 1) with the reflection image
+// (unit 2) by a Fresnel term: looking straight down it shows what lies below, with no trace of
+// the sky (which the reflection image is mostly made of), and towards the horizon much of the
+// mirrored sky. A one-colour sky tells the two images apart.
+TEST(RenderPixels, WaterShowsWhatIsBelowAndTowardsTheHorizonTheReflectedSky) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "needs the generated models";
+  auto play = StartPlay(320, 180);
+  PlayGuard guard{play.get()};
+  PaintSky(*play, kMagenta);
+  struct Look {
+    const char* name;
+    glm::vec3 position;
+    float pitch;
+    bool mostlySky;
+  };
+  for (const Look& look : {Look{"straight down", {0.0f, 30.0f, 25.0f}, -89.0f, false},
+                           Look{"along the surface", {0.0f, 0.3f, 45.0f}, -3.0f, true}}) {
+    PlaceFreeCamera(*play, look.position, -90.0f, look.pitch);
+    RunScriptedFrames(*play, 2);
+    const Image scene = TargetImage(*play, play->session.targets.sceneTarget);
+    const Image composite = TargetImage(*play, play->session.targets.compositeTarget);
+    long water = 0, skyish = 0;
+    for (int y = 0; y < scene.height; ++y) {
+      for (int x = 0; x < scene.width; ++x) {
+        if (scene.At(x, y)[3] != 0) continue;  // the mask: not water
+        const unsigned char* p = composite.At(x, y);
+        ++water;
+        skyish += p[0] > p[1] + 40 && p[2] > p[1] + 40;
+      }
+    }
+    EXPECT_GT(water, 320L * 180L / 4) << look.name;
+    if (look.mostlySky) {
+      EXPECT_GT(skyish, water * 4 / 10) << look.name;
+    } else {
+      EXPECT_LT(skyish, water / 20) << look.name;
+    }
+    RecordProperty(look.name, static_cast<int>(skyish * 100 / std::max(water, 1L)));
   }
 }
 

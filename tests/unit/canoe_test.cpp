@@ -127,11 +127,21 @@ TEST_F(CanoeTest, TurnsAboutTheVerticalAndDrivesAlongTheBow) {
 
 TEST_F(CanoeTest, ArrowKeysMoveTheCameraBeforeTheCanoe) {
   const Camera start;
-  const float dt = 0.5f;
-  const Keys keys({GLFW_KEY_UP, GLFW_KEY_RIGHT});
-  ProcessCanoeInput(world, camera, keys.state, dt);
-  ExpectVec3Near(camera.position, start.position + start.front * 1.5f + start.right * 1.5f, 1e-6f);
-  EXPECT_EQ(world.canoeNode.transform[3].x, 0.0f);
+  const float dt = 0.5f;  // 1.5 units at speed 3
+  struct Case {
+    Keys keys;
+    float alongFront, alongRight;
+  } const cases[] = {
+      {Keys({GLFW_KEY_UP, GLFW_KEY_RIGHT}), 1.5f, 1.5f},
+      {Keys({GLFW_KEY_DOWN, GLFW_KEY_LEFT}), -1.5f, -1.5f},
+  };
+  for (const Case& c : cases) {
+    Camera moved;
+    ProcessCanoeInput(world, moved, c.keys.state, dt);
+    ExpectVec3Near(moved.position,
+                   start.position + start.front * c.alongFront + start.right * c.alongRight, 1e-6f);
+    EXPECT_EQ(world.canoeNode.transform[3].x, 0.0f);
+  }
 }
 
 TEST_F(CanoeTest, DrivingIntoTheCubeStopsWhereTheFrameStarted) {

@@ -1,0 +1,21 @@
+# The source folders include one another one way only: app -> render -> gfx, and app and
+# render -> scene (a scene node reads its model's vertices for its box, so scene -> gfx too).
+# Nothing below the application shell reaches up into it. Prints each offending line.
+set -euo pipefail
+root="$1"
+failed=0
+forbid() {  # folder, then the folders it must not include
+  local dir="$1" up
+  shift
+  for up in "$@"; do
+    if grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]+\"$up/" "$root/src/$dir"; then
+      echo "FAIL: src/$dir includes from $up/"
+      failed=1
+    fi
+  done
+}
+forbid render app
+forbid scene app render
+forbid gfx app render scene
+[ "$failed" = 0 ] || exit 1
+echo "include layers: ok"
