@@ -4,6 +4,9 @@
 // every frame as raw video (scripts/record pipes it into ffmpeg). Tells when the game was won.
 //
 // Usage: autoplay [--size W H] [--fps N] [--shots DIR] [--video FILE|-] [--draw-every N]
+//                 [--watch-platform]
+// --watch-platform shows the free camera (F6) from the run-up to the platform until the canoe
+// is back on the water: from its start place it looks straight at the platform.
 // Run it from the repository root. Log lines go to standard output, or to standard error when
 // the video goes there. Lines "moment NAME FRAME SECONDS" mark events for cutting the clip.
 #include <GLFW/glfw3.h>
@@ -30,6 +33,7 @@ struct Options {
   std::string shots;   // folder for the screenshots; empty: none
   std::string video;   // raw RGB24 frames, top row first; "-" for standard output
   long drawEvery = 1;  // frames in between only run the game's rules (shots are always drawn)
+  bool watchPlatform = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -47,6 +51,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.video = argv[++i];
     } else if (a == "--draw-every" && more) {
       o.drawEvery = std::atol(argv[++i]);
+    } else if (a == "--watch-platform") {
+      o.watchPlatform = true;
     } else {
       return false;
     }
@@ -80,7 +86,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, o)) {
     std::fprintf(stderr,
                  "usage: autoplay [--size W H] [--fps N] [--shots DIR] [--video FILE|-] "
-                 "[--draw-every N]\n");
+                 "[--draw-every N] [--watch-platform]\n");
     return 2;
   }
   std::FILE* log = o.video == "-" ? stderr : stdout;
@@ -140,6 +146,13 @@ int main(int argc, char** argv) {
       TapKey(p, GLFW_KEY_F2);
     }
 
+    if (o.watchPlatform) {
+      const bool atPlatform = PilotTarget(pilot, p.game) == pilot.highDuck && pilot.inLane;
+      const bool onWater = !canoe.rising && !canoe.falling && canoe.minCorner.y < 0.0f;
+      if ((atPlatform && p.game.seatView) || (!atPlatform && onWater && !p.game.seatView)) {
+        TapKey(p, GLFW_KEY_F6);
+      }
+    }
     SteerAutopilot(pilot, p);
     p.options.draw = video || shot >= 0 || p.frameIndex % o.drawEvery == 0;
     RunScriptedFrames(p, 1);
