@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -28,6 +29,10 @@ struct FrameRate {
   const char* name;
   double frameSeconds;  // 0: uneven, drawn from [1/200, 1/15] s with a fixed seed
 };
+
+void PrintTo(const FrameRate& rate, std::ostream* os) {
+  *os << rate.name;
+}
 
 class Winnable : public ::testing::TestWithParam<FrameRate> {};
 

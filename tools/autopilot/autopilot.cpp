@@ -87,7 +87,7 @@ struct Lane {
   glm::vec2 exit{0.0f};
 };
 
-// Distance from a point (projected on u) to the box's face that looks against u.
+// Where the box begins and ends along the axis u (one of +-x, +-z), as coordinates along u.
 float NearFace(const FlatBox& b, glm::vec2 u) {
   return std::min(u.x * b.lo.x, u.x * b.hi.x) + std::min(u.y * b.lo.y, u.y * b.hi.y);
 }
@@ -131,8 +131,8 @@ struct Stop {
   glm::vec2 dir{1.0f, 0.0f};
 };
 
-// Seconds-equivalent length of a tour in units of water: distances plus the turns at each stop
-// (turning in place at 100 degrees per second while the canoe could have covered 6 units).
+// Length of a tour in units, each turn counted as the distance the canoe could have paddled
+// while turning (100 degrees per second against 6 units per second).
 float TourCost(const Stop* stops, const int* order, int n, glm::vec2 start, glm::vec2 startDir) {
   float cost = 0.0f;
   glm::vec2 at = start, dir = startDir;
