@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         shot = kGameOver;
       }
     }
-    if (taken[kFreeCamera] && !p.game.seatView) {
+    if (taken[kFreeCamera] && !p.game.seatView && !o.watchPlatform) {
       TapKey(p, GLFW_KEY_F6);  // back to the seat, and the frame time shown from now on
       TapKey(p, GLFW_KEY_F2);
     }
