@@ -27,14 +27,31 @@ double ScriptedClock(void* user) {
   return static_cast<ScriptedPlay*>(user)->clock;
 }
 
+// What RenderFrame changes in the game, in its order: each of the three DrawScene calls
+// (shadow, scene, reflection) tests every present duck after "drawing" it, then the HUD takes
+// the game-over decision.
+void ApplyRenderRules(Game& game) {
+  for (int drawing = 0; drawing < 3; ++drawing) {
+    for (int i = 0; i < DuckCount; ++i) {
+      if (game.state.duckAlive[i]) CollectDuckIfTouched(game.state, game.world, i);
+    }
+  }
+  BuildHudLines(game.state, game.input.showFrameTime, game.clock.deltaTime, game.screenWidth,
+                game.screenHeight);
+}
+
 void Render(void* user) {
   auto& play = *static_cast<ScriptedPlay*>(user);
-  RenderFrame(play.game, play.session.renderer);
+  if (play.options.draw) {
+    RenderFrame(play.game, play.session.renderer);
+  } else {
+    ApplyRenderRules(play.game);
+  }
 }
 
 void Swap(void* user) {
   auto& play = *static_cast<ScriptedPlay*>(user);
-  if (play.options.swapBuffers) glfwSwapBuffers(play.window);
+  if (play.options.swapBuffers && play.options.draw) glfwSwapBuffers(play.window);
 }
 
 }  // namespace

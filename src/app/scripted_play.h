@@ -22,6 +22,11 @@ struct ScriptedPlayOptions {
   double startSeconds = 1.0;   // the clock's first reading (the first frame has deltaTime 0)
   bool visible = false;        // the benchmark shows its window; tests keep theirs hidden
   bool swapBuffers = false;    // tests read the back buffer after a frame, so they don't swap
+  // False: the render step only does what drawing does to the game (the duck collection of
+  // the three scene drawings and the HUD's game-over decision), without a GL call. Long runs
+  // use it: a frame costs tens of milliseconds on a software renderer, however small the
+  // window, because the shadow map is always 4096 x 4096. May change between frames.
+  bool draw = true;
 };
 
 // A key event applied through the game's key handling in the poll step of a given frame.

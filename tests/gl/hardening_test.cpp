@@ -11,7 +11,6 @@
 #include <string>
 
 #include "alloc_counter.h"
-#include "app/frame_loop.h"
 #include "render_play.h"
 #include "scene/game_rules.h"
 
@@ -119,28 +118,7 @@ TEST(Hardening, SoakWithRandomKeysKeepsTheCanoeInThePool) {
   const int keys[] = {GLFW_KEY_W,          GLFW_KEY_S,    GLFW_KEY_A,    GLFW_KEY_D,
                       GLFW_KEY_LEFT_SHIFT, GLFW_KEY_UP,   GLFW_KEY_DOWN, GLFW_KEY_LEFT,
                       GLFW_KEY_RIGHT,      GLFW_KEY_SPACE};
-  struct Logic {
-    ScriptedPlay* play;
-    double clock;
-  } logic{play.get(), play->clock};
-  FrameHooks hooks;
-  hooks.user = &logic;
-  hooks.now = [](void* u) {
-    auto* l = static_cast<Logic*>(u);
-    const double now = l->clock;
-    l->clock += 1.0 / 60.0;
-    return now;
-  };
-  hooks.render = [](void* u) {
-    Game& game = static_cast<Logic*>(u)->play->game;
-    for (int pass = 0; pass < 3; ++pass) {
-      for (int i = 0; i < DuckCount; ++i) {
-        if (game.state.duckAlive[i]) CollectDuckIfTouched(game.state, game.world, i);
-      }
-    }
-    BuildHudLines(game.state, game.input.showFrameTime, game.clock.deltaTime, game.screenWidth,
-                  game.screenHeight);
-  };
+  play->options.draw = render;
 
   long warmKiB = 0;
   float lowestBottom = 1e9f;
@@ -157,13 +135,7 @@ TEST(Hardening, SoakWithRandomKeysKeepsTheCanoeInThePool) {
         HandleKey(play->game, key, press ? GLFW_PRESS : GLFW_RELEASE);
       }
     }
-    if (render) {
-      play->clock = logic.clock;
-      RunScriptedFrames(*play, 1);
-      logic.clock = play->clock;
-    } else {
-      RunFrame(play->game, hooks);
-    }
+    RunScriptedFrames(*play, 1);
     const SceneNode& canoe = play->game.world.canoeNode;
     const glm::vec3 lo = canoe.minCorner, hi = canoe.minCorner + canoe.size;
     ASSERT_TRUE(lo.x > -50.0f && hi.x < 50.0f && lo.z > -50.0f && hi.z < 50.0f)
