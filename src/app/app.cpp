@@ -7,9 +7,9 @@
 #include "app/settings.h"
 
 int RunVelloran() {
-  // First, while the process has one thread: a separate process starts reading every model,
-  // image and font, so a hostile file cannot take the game down. The window, context and
-  // shaders are made meanwhile; each loader waits only for its own file's verdict.
+  // First, while the process has one thread: worker processes start decoding every model and
+  // image and trying the font, so a hostile file cannot take the game down. The window,
+  // context and shaders are made meanwhile; each loader waits only for its own file.
   static FileTrial trial;
   if (StartFileTrial(trial, StartupFiles())) InstallFileTrial(&trial);
 
@@ -34,8 +34,10 @@ int RunVelloran() {
   session.ownsWindow = true;
   BuildSession(session, game, window);
 
+  // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);
   InstallFileTrial(nullptr);
+  trial.records.clear();
 
   // 23. The frame loop; it ends after the pass in which the window was asked to close.
   while (!glfwWindowShouldClose(window)) RunSessionFrame(session);
