@@ -9,6 +9,7 @@
 
 #include <assimp/Importer.hpp>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include FT_FREETYPE_H
 
@@ -141,20 +142,36 @@ DecodedPixels DecodeImage(const std::string& path) {
   return image;
 }
 
-bool TryFontFile(const std::string& path) {
+DecodedFont DecodeFont(const std::string& path) {
+  DecodedFont font;
   FT_Library library = nullptr;
   FT_Face face = nullptr;
-  if (FT_Init_FreeType(&library) != 0) return false;
-  const bool opened = FT_New_Face(library, path.c_str(), 0, &face) == 0;
-  if (opened) {
+  font.libraryReady = FT_Init_FreeType(&library) == 0;
+  font.faceReady = font.libraryReady && FT_New_Face(library, path.c_str(), 0, &face) == 0;
+  if (font.faceReady) {
     FT_Set_Pixel_Sizes(face, 0, kGlyphPixelHeight);
+    font.glyphs.resize(kGlyphCount);
     for (int code = 0; code < kGlyphCount; ++code) {
-      FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER);
+      if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) continue;
+      DecodedGlyph& glyph = font.glyphs[static_cast<std::size_t>(code)];
+      const FT_Bitmap& bitmap = face->glyph->bitmap;
+      glyph.loaded = true;
+      glyph.width = static_cast<int>(bitmap.width);
+      glyph.rows = static_cast<int>(bitmap.rows);
+      glyph.left = face->glyph->bitmap_left;
+      glyph.top = face->glyph->bitmap_top;
+      glyph.advance = static_cast<unsigned>(face->glyph->advance.x);
+      // The bytes GL reads for a width x rows upload with byte alignment.
+      if (bitmap.buffer) {
+        glyph.bitmap.assign(bitmap.buffer,
+                            bitmap.buffer + static_cast<std::size_t>(bitmap.width) * bitmap.rows);
+      }
     }
-    FT_Done_Face(face);
   }
-  FT_Done_FreeType(library);
-  return opened;
+  // Only what was created is released.
+  if (font.faceReady) FT_Done_Face(face);
+  if (font.libraryReady) FT_Done_FreeType(library);
+  return font;
 }
 
 std::string SerializeModel(const DecodedModel& model) {
@@ -202,6 +219,52 @@ std::string SerializePixels(const DecodedPixels& pixels) {
   PutU64(out, static_cast<std::uint64_t>(pixels.height));
   PutBytes(out, pixels.rgb.data(), pixels.rgb.size());
   return out;
+}
+
+std::string SerializeFont(const DecodedFont& font) {
+  std::string out(1, static_cast<char>((font.libraryReady ? 1 : 0) | (font.faceReady ? 2 : 0)));
+  PutU64(out, font.glyphs.size());
+  for (const DecodedGlyph& glyph : font.glyphs) {
+    const std::int64_t fields[] = {glyph.loaded, glyph.width, glyph.rows,
+                                   glyph.left,   glyph.top,   glyph.advance};
+    for (std::int64_t field : fields) PutU64(out, static_cast<std::uint64_t>(field));
+    PutBytes(out, glyph.bitmap.data(), glyph.bitmap.size());
+  }
+  return out;
+}
+
+bool ParseFont(const std::string& bytes, DecodedFont& font) {
+  font = DecodedFont{};
+  if (bytes.empty()) return false;
+  font.libraryReady = (bytes[0] & 1) != 0;
+  font.faceReady = (bytes[0] & 2) != 0;
+  ByteReader reader{bytes, 1};
+  std::uint64_t count = 0;
+  if (!reader.U64(count) || count > static_cast<std::uint64_t>(kGlyphCount)) return false;
+  font.glyphs.resize(count);
+  for (DecodedGlyph& glyph : font.glyphs) {
+    std::uint64_t fields[6];
+    for (std::uint64_t& field : fields) {
+      if (!reader.U64(field)) return false;
+    }
+    if (!reader.Array(glyph.bitmap)) return false;
+    const auto asInt = [](std::uint64_t v) { return static_cast<std::int64_t>(v); };
+    // A glyph is at most a few times the pixel size; anything else is not a glyph.
+    const std::int64_t limit = 16 * static_cast<std::int64_t>(kGlyphPixelHeight);
+    if (asInt(fields[1]) < 0 || asInt(fields[1]) > limit || asInt(fields[2]) < 0 ||
+        asInt(fields[2]) > limit || std::llabs(asInt(fields[3])) > limit ||
+        std::llabs(asInt(fields[4])) > limit || fields[5] > 0xFFFFFFFFull ||
+        glyph.bitmap.size() != (glyph.bitmap.empty() ? 0 : fields[1] * fields[2])) {
+      return false;
+    }
+    glyph.loaded = fields[0] != 0;
+    glyph.width = static_cast<int>(fields[1]);
+    glyph.rows = static_cast<int>(fields[2]);
+    glyph.left = static_cast<int>(asInt(fields[3]));
+    glyph.top = static_cast<int>(asInt(fields[4]));
+    glyph.advance = static_cast<unsigned>(fields[5]);
+  }
+  return reader.at == bytes.size();
 }
 
 bool ParsePixels(const std::string& bytes, DecodedPixels& pixels) {

@@ -4,7 +4,7 @@
 // The loaders use these in the game's own process when no file trial runs (tests, tools);
 // in the game the trial's worker processes run them, and the loaders build their GL objects
 // from the bytes a worker sent back. Either way a file is decoded by the same code, and the
-// game process never parses an untrusted file itself.
+// game process never parses a model, image or font file itself.
 #pragma once
 
 #include <string>
@@ -35,12 +35,30 @@ struct DecodedPixels {
   std::vector<unsigned char> rgb;
 };
 
+// One rasterised glyph: FreeType's bitmap (width x rows bytes, rows top first) and metrics.
+struct DecodedGlyph {
+  bool loaded = false;  // false: FreeType could not load this code
+  int width = 0;
+  int rows = 0;
+  int left = 0;          // bitmap_left
+  int top = 0;           // bitmap_top
+  unsigned advance = 0;  // in 1/64 pixel
+  std::vector<unsigned char> bitmap;
+};
+
+// The HUD font at the game's pixel size, codes 0 to kGlyphCount - 1.
+struct DecodedFont {
+  bool libraryReady = false;  // FreeType started
+  bool faceReady = false;     // the file opened as a face
+  std::vector<DecodedGlyph> glyphs;
+};
+
 // The path the model loader opens for a material texture of the model at `modelPath`.
 std::string ModelTexturePath(const std::string& modelPath, const std::string& textureName);
 
 DecodedModel DecodeModel(const std::string& path);   // Assimp import, the loader's walk
 DecodedPixels DecodeImage(const std::string& path);  // SOIL, always as RGB
-bool TryFontFile(const std::string& path);           // FreeType face + the HUD's glyphs
+DecodedFont DecodeFont(const std::string& path);     // FreeType face + the HUD's glyphs
 
 // Byte forms for the trip from a worker process. Parsing checks every length against the
 // bytes at hand and fails rather than trusting them.
@@ -48,3 +66,5 @@ std::string SerializeModel(const DecodedModel& model);
 bool ParseModel(const std::string& bytes, DecodedModel& model);
 std::string SerializePixels(const DecodedPixels& pixels);
 bool ParsePixels(const std::string& bytes, DecodedPixels& pixels);
+std::string SerializeFont(const DecodedFont& font);
+bool ParseFont(const std::string& bytes, DecodedFont& font);

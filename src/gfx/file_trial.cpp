@@ -163,7 +163,9 @@ void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork) {
     decoded = !pixels.rgb.empty();
     payload = SerializePixels(pixels);
   } else {
-    decoded = TryFontFile(file.path);
+    const DecodedFont font = DecodeFont(file.path);
+    decoded = font.faceReady;
+    payload = SerializeFont(font);
   }
   std::string head(1, decoded ? 'D' : 'F');
   AppendU32(head, static_cast<std::uint32_t>(textures.size()));

@@ -1,12 +1,10 @@
-// text_renderer.cpp: rasterising the HUD font with FreeType and drawing strings one quad per
-// byte.
+// text_renderer.cpp: the HUD font's glyphs (rasterised by FreeType, see decoders.h) as
+// textures, and drawing strings one quad per byte.
 #include "gfx/text_renderer.h"
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
 
 #include <iostream>
 
+#include "gfx/decoders.h"
 #include "gfx/file_trial.h"
 
 GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
@@ -29,34 +27,40 @@ GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
 }
 
 TextRenderer::TextRenderer(const char* fontPath) {
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
-  const bool libraryReady = FT_Init_FreeType(&library) == 0;
-  if (!libraryReady) {
+  // The rasterised glyphs: from the file trial's worker when the game runs one, else made
+  // here. A font whose trial run died is reported like one that would not open.
+  const char* refusal = nullptr;
+  const TrialRecord* tried = PassedTrial(fontPath, refusal);
+  DecodedFont font;
+  if (tried && !ParseFont(tried->payload, font)) refusal = "no font came back";
+  if (refusal) {
+    font = DecodedFont{};
+    font.libraryReady = true;
+  } else if (!tried) {
+    font = DecodeFont(fontPath);
+  }
+  if (!font.libraryReady) {
     std::cout << "ERROR::FREETYPE: Could not init FreeType Library" << std::endl;
   }
-  // A font whose trial run died is reported like one that would not open.
-  const bool faceReady =
-      libraryReady && !RefusedFile(fontPath) && FT_New_Face(library, fontPath, 0, &face) == 0;
-  if (!faceReady) std::cout << "ERROR::FREETYPE: Failed to load font" << std::endl;
+  if (!font.faceReady) std::cout << "ERROR::FREETYPE: Failed to load font" << std::endl;
 
   // Glyph bitmaps and the RGB images loaded after us have unpadded rows. Set even without a
   // font, since every later texture upload depends on it.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 
-  if (faceReady) {
-    FT_Set_Pixel_Sizes(face, 0, kGlyphPixelHeight);
+  if (font.faceReady) {
     for (int code = 0; code < kGlyphCount; ++code) {
-      if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
+      const std::size_t index = static_cast<std::size_t>(code);
+      if (index >= font.glyphs.size() || !font.glyphs[index].loaded) {
         std::cout << "ERROR::FREETYTPE: Failed to load Glyph" << std::endl;
         continue;
       }
-      const FT_Bitmap& bitmap = face->glyph->bitmap;
+      const DecodedGlyph& decoded = font.glyphs[index];
       GLuint textureId = 0;
       glGenTextures(1, &textureId);
       glBindTexture(GL_TEXTURE_2D, textureId);
-      glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, static_cast<GLsizei>(bitmap.width),
-                   static_cast<GLsizei>(bitmap.rows), 0, GL_RED, GL_UNSIGNED_BYTE, bitmap.buffer);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, decoded.width, decoded.rows, 0, GL_RED,
+                   GL_UNSIGNED_BYTE, decoded.bitmap.empty() ? nullptr : decoded.bitmap.data());
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -64,16 +68,13 @@ TextRenderer::TextRenderer(const char* fontPath) {
 
       Glyph glyph;
       glyph.textureId = textureId;
-      glyph.size = glm::ivec2(static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows));
-      glyph.bearing = glm::ivec2(face->glyph->bitmap_left, face->glyph->bitmap_top);
-      glyph.advance = static_cast<GLuint>(face->glyph->advance.x);
+      glyph.size = glm::ivec2(decoded.width, decoded.rows);
+      glyph.bearing = glm::ivec2(decoded.left, decoded.top);
+      glyph.advance = decoded.advance;
       glyphs.insert({static_cast<char>(code), glyph});
     }
     glBindTexture(GL_TEXTURE_2D, 0);
   }
-  // Only what was created is released.
-  if (faceReady) FT_Done_Face(face);
-  if (libraryReady) FT_Done_FreeType(library);
 
   // One quad of six (x, y, u, v) vertices, rewritten for every character.
   glGenVertexArrays(1, &vao);

@@ -40,13 +40,23 @@ start_game() {
   GAME_PID=$!
 }
 
-# Waits (up to $1 seconds, default 60) for the game's window to be mapped; sets WID.
+# Waits (up to $1 seconds, default 60) for the game's window to be mapped; sets WID. A shared
+# test machine's virtual display now and then refuses a client for a moment; a start that the
+# display refused is tried again (twice at most), anything else fails at once.
 wait_window() {
-  local limit="${1:-60}" i
+  local limit="${1:-60}" i retries=2
   for ((i = 0; i < limit * 5; i++)); do
     WID="$(xdotool search --onlyvisible --pid "$GAME_PID" --name '^Velloran$' 2>/dev/null | head -n 1 || true)"
     if [ -n "$WID" ]; then return 0; fi
-    kill -0 "$GAME_PID" 2>/dev/null || fail "the game exited before its window appeared"
+    if ! kill -0 "$GAME_PID" 2>/dev/null; then
+      if [ "$retries" -gt 0 ] && grep -q '^ERROR::GLFW:: Could not initialise GLFW' "$RUN/stdout"; then
+        retries=$((retries - 1))
+        sleep 1
+        start_game
+        continue
+      fi
+      fail "the game exited before its window appeared"
+    fi
     sleep 0.2
   done
   fail "no window within ${limit} s"

@@ -23,6 +23,22 @@ TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   pixels.rgb = {1, 2, 3, 4, 5, 6};
   const std::string pixelBytes = SerializePixels(pixels);
 
+  DecodedFont font;
+  font.libraryReady = font.faceReady = true;
+  font.glyphs.resize(2);
+  font.glyphs[1] = DecodedGlyph{true, 2, 1, -1, 5, 640, {7, 8}};
+  const std::string fontBytes = SerializeFont(font);
+
+  DecodedFont parsedFont;
+  ASSERT_TRUE(ParseFont(fontBytes, parsedFont));
+  EXPECT_TRUE(parsedFont.faceReady);
+  EXPECT_EQ(parsedFont.glyphs[1].bitmap, font.glyphs[1].bitmap);
+  EXPECT_EQ(parsedFont.glyphs[1].left, -1);
+  EXPECT_EQ(parsedFont.glyphs[1].advance, 640u);
+  for (std::size_t cut = 0; cut < fontBytes.size(); ++cut) {
+    EXPECT_FALSE(ParseFont(fontBytes.substr(0, cut), parsedFont)) << "cut at " << cut;
+  }
+
   DecodedModel parsedModel;
   ASSERT_TRUE(ParseModel(modelBytes, parsedModel));
   ASSERT_EQ(parsedModel.meshes.size(), 2u);

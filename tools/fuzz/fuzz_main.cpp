@@ -178,7 +178,7 @@ int DecodeDirectly(const TypeInfo& info, const std::string& path) {
   if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) {
     decoded = !DecodeImage(path).rgb.empty();
   }
-  if (info.type == FuzzType::TrueType) decoded = TryFontFile(path);
+  if (info.type == FuzzType::TrueType) decoded = DecodeFont(path).faceReady;
   std::printf("%s\n", decoded ? "decoded" : "not decoded");
   return decoded ? 0 : 1;
 }
