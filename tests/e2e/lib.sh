@@ -32,11 +32,12 @@ write_settings() {  # width height fullscreen
   printf '%s\n%s\n%s\n' "$1" "$2" "$3" > "$RUN/settings.conf"
 }
 
-start_game() {
+start_game() {  # [folder to run in, default the run folder]
+  GAME_DIR="${1:-$RUN}"
   # With no window manager the keyboard follows the pointer: put it where the window will be
   # before the game starts, so no later pointer move turns the camera.
   xdotool mousemove 20 20
-  (cd "$RUN" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
+  (cd "$GAME_DIR" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
   GAME_PID=$!
 }
 
@@ -52,7 +53,7 @@ wait_window() {
       if [ "$retries" -gt 0 ] && grep -q '^ERROR::GLFW:: Could not initialise GLFW' "$RUN/stdout"; then
         retries=$((retries - 1))
         sleep 1
-        start_game
+        start_game "$GAME_DIR"
         continue
       fi
       fail "the game exited before its window appeared"

@@ -81,9 +81,7 @@ run_case() {  # file kind case
   printf '320\n240\nfalse\n' > "$dir/settings.conf"
   make_case "$dir" "$file" "$how"
 
-  xdotool mousemove 20 20
-  (cd "$dir" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
-  GAME_PID=$!
+  start_game "$dir"
   local expected
   expected="$(expect "$kind" "$how")"
   if [ "$expected" = exit1 ]; then

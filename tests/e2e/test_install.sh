@@ -15,9 +15,7 @@ desktop-file-validate "$prefix/share/applications/velloran.desktop" 2>/dev/null 
 
 BIN="$prefix/bin/velloran"
 mkdir -p "$RUN/elsewhere"
-xdotool mousemove 20 20
-(cd "$RUN/elsewhere" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
-GAME_PID=$!
+start_game "$RUN/elsewhere"
 wait_window
 settle 3
 send_key Escape
