@@ -13,7 +13,7 @@ TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   mesh.vertices.resize(3);
   mesh.vertices[1].position = glm::vec3(1.0f, 2.0f, 3.0f);
   mesh.indices = {0, 1, 2};
-  mesh.textures = {{"texture_diffuse", "duck.jpg"}, {"texture_specular", "spec.png"}};
+  mesh.textures = {{"texture_diffuse", "duck.jpg"}, {"texture_specular", "shine.png"}};
   model.meshes = {mesh, DecodedMesh{}};
   const std::string modelBytes = SerializeModel(model);
 
