@@ -2,12 +2,14 @@
 // window events and the clock into the frame loop.
 #include "app/session.h"
 
-#include <GLFW/glfw3.h>
-
 #include <iostream>
 
-#include "app/frame_loop.h"
+// clang-format off
 #include "gfx/gl.h"  // GLEW before GLFW
+#include <GLFW/glfw3.h>
+// clang-format on
+
+#include "app/frame_loop.h"
 
 namespace {
 

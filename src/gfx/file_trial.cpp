@@ -135,28 +135,17 @@ void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork) {
   std::set_new_handler(OnAllocationFailure);
 }
 
-// The report a worker leaves in its pipe: 'D' or 'F' (decoded or not), the model's texture
-// paths (count, then length-prefixed), the decoded file's bytes (length-prefixed), then 'E'.
-// A worker that dies before the 'E' has crashed.
+// The report a worker leaves in its pipe: 'D' or 'F' (decoded or not), the decoded file's
+// bytes (length-prefixed), then 'E'. A worker that dies before the 'E' has crashed.
 [[noreturn]] void RunWorker(const TrialFile& file, const TrialLimits& limits,
                             std::size_t addressSpace, int reportFd, pid_t broker) {
   DieWithParent(broker);
   LimitWorker(limits, addressSpace);
   bool decoded = false;
-  std::vector<std::string> textures;
   std::string payload;
   if (file.kind == FileKind::Model) {
     const DecodedModel model = DecodeModel(file.path);
     decoded = model.loaded;
-    for (const DecodedMesh& mesh : model.meshes) {
-      for (const auto& texture : mesh.textures) {
-        const std::string path = ModelTexturePath(file.path, texture.second);
-        if (path.size() > kMaxTrialPath || textures.size() == kMaxTrialTexturesPerModel) continue;
-        if (std::find(textures.begin(), textures.end(), path) == textures.end()) {
-          textures.push_back(path);
-        }
-      }
-    }
     payload = SerializeModel(model);
   } else if (file.kind == FileKind::Image) {
     const DecodedPixels pixels = DecodeImage(file.path);
@@ -168,17 +157,30 @@ void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork) {
     payload = SerializeFont(font);
   }
   std::string head(1, decoded ? 'D' : 'F');
-  AppendU32(head, static_cast<std::uint32_t>(textures.size()));
-  for (const std::string& path : textures) {
-    AppendU32(head, static_cast<std::uint32_t>(path.size()));
-    head += path;
-  }
   const std::uint64_t payloadSize = payload.size();
   head.append(reinterpret_cast<const char*>(&payloadSize), sizeof payloadSize);
   const bool sent = WriteAll(reportFd, head.data(), head.size()) &&
                     WriteAll(reportFd, payload.data(), payload.size()) &&
                     WriteAll(reportFd, "E", 1);
   _exit(sent ? 0 : 1);
+}
+
+// The texture files a decoded model names, as its loader will open them: distinct, at most
+// kMaxTrialTexturesPerModel, none with an overlong path. False when the bytes are no model.
+bool ModelTextures(const TrialFile& file, const std::string& payload,
+                   std::vector<std::string>& textures) {
+  DecodedModel model;
+  if (!ParseModel(payload, model)) return false;
+  for (const DecodedMesh& mesh : model.meshes) {
+    for (const auto& texture : mesh.textures) {
+      const std::string path = ModelTexturePath(file.path, texture.second);
+      if (path.size() > kMaxTrialPath || textures.size() == kMaxTrialTexturesPerModel) continue;
+      if (std::find(textures.begin(), textures.end(), path) == textures.end()) {
+        textures.push_back(path);
+      }
+    }
+  }
+  return true;
 }
 
 // ---- broker ------------------------------------------------------------------------------
@@ -229,30 +231,22 @@ TrialRecord JudgeWorker(const RunningWorker& worker, int status, const rusage& u
     record.verdict = TrialVerdict::Crashed;
     record.signal = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
   } else {
-    // The report's own lengths are checked: a worker is a copy of the game, but the decoder
-    // it ran may have scribbled on its memory before the report was written.
-    std::size_t at = 1;
-    std::uint32_t count = 0;
-    bool whole = report.size() >= at + 4;
-    if (whole) std::memcpy(&count, report.data() + at, 4), at += 4;
-    for (std::uint32_t i = 0; whole && i < count && i < kMaxTrialTexturesPerModel; ++i) {
-      std::uint32_t length = 0;
-      whole = report.size() >= at + 4;
-      if (!whole) break;
-      std::memcpy(&length, report.data() + at, 4);
-      at += 4;
-      whole = length <= kMaxTrialPath && report.size() >= at + length;
-      if (whole) textures.push_back(report.substr(at, length)), at += length;
-    }
+    // The report's own length is checked: a worker is a copy of the game, but the decoder it
+    // ran may have scribbled on its memory before the report was written.
     std::uint64_t payloadSize = 0;
-    whole = whole && count <= kMaxTrialTexturesPerModel && report.size() >= at + 8;
-    if (whole) std::memcpy(&payloadSize, report.data() + at, 8), at += 8;
-    whole = whole && payloadSize == report.size() - at - 1;
+    bool whole = report.size() >= 1 + sizeof payloadSize + 1;
+    if (whole) std::memcpy(&payloadSize, report.data() + 1, sizeof payloadSize);
+    whole = whole && payloadSize == report.size() - 1 - sizeof payloadSize - 1;
     if (whole) {
       record.decoded = report[0] == 'D';
-      record.payload = report.substr(at, payloadSize);
-    } else {
+      record.payload = report.substr(1 + sizeof payloadSize, payloadSize);
+      if (worker.file.kind == FileKind::Model) {
+        whole = ModelTextures(worker.file, record.payload, textures);
+      }
+    }
+    if (!whole) {
       record.verdict = TrialVerdict::Crashed;
+      record.payload.clear();
       textures.clear();
     }
   }
@@ -523,10 +517,4 @@ const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
     refusal = record->reason.c_str();
   }
   return refusal ? nullptr : record;
-}
-
-const char* RefusedFile(const std::string& path) {
-  const char* refusal = nullptr;
-  PassedTrial(path, refusal);
-  return refusal;
 }

@@ -71,5 +71,3 @@ void InstallFileTrial(FileTrial* trial);
 // With a trial installed: the passed record of `path`, whose payload the loader builds from,
 // or null with `refusal` saying why the file must not be used. Without one: null, no refusal.
 const TrialRecord* PassedTrial(const std::string& path, const char*& refusal);
-// Null when the loader may open `path` itself; otherwise why it must not.
-const char* RefusedFile(const std::string& path);

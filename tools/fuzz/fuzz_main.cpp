@@ -12,9 +12,9 @@
 // Case i of a type is the same file whatever --first and --cases say, so a long campaign can
 // run in pieces and a case can be replayed alone.
 #include <GLFW/glfw3.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
