@@ -1,0 +1,23 @@
+// limits.h: every bound the game sets on what it reads, in one place, so a reviewer can see
+// what a hostile folder can cost at most. Each is far above what the game's own data needs
+// (the largest model file is 0.7 MB, the largest image 0.1 MB, the font 0.2 MB, the largest
+// shader 4 KB).
+#pragma once
+
+#include <cstddef>
+
+// ---- file sizes (bytes read before anything parses them) ---------------------------------
+constexpr std::size_t kMaxModelFileBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxImageFileBytes = std::size_t{32} << 20;
+constexpr std::size_t kMaxFontFileBytes = std::size_t{32} << 20;
+constexpr std::size_t kMaxShaderFileBytes = std::size_t{256} << 10;
+
+// ---- what one model may hold (the game refuses a model past any of these) ----------------
+constexpr std::size_t kMaxModelMeshes = 1024;
+constexpr std::size_t kMaxModelVertices = std::size_t{4} << 20;  // all meshes together
+constexpr std::size_t kMaxModelIndices = std::size_t{12} << 20;  // all meshes together
+constexpr std::size_t kMaxModelTextures = 64;     // distinct texture files
+constexpr std::size_t kMaxModelTextureUses = 4096;  // (mesh, texture) pairs to bind per draw
+
+// Longest path a trial takes; a longer one cannot be opened on Linux anyway.
+constexpr std::size_t kMaxTrialPath = 4096;
