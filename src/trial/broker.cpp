@@ -114,9 +114,13 @@ TrialRecord JudgeWorker(const RunningWorker& worker, int status, const rusage& u
               !ModelTextures(worker.file.path, record.payload, textures))) {
     // The report's own framing is checked: the decoder it ran may have scribbled on the
     // worker's memory before the report was written.
-    record = Refusal(worker.file.kind, TrialVerdict::Crashed,
-                     code == kUnconfinedExit ? "its trial run could not be confined"
-                                             : "reading it crashed the decoder in a trial run");
+    std::string words = "reading it crashed the decoder in a trial run";
+    if (code == kUnconfinedExit) {
+      words = "its trial run could not be confined";
+    } else if (code != 0) {
+      words = Words("reading it crashed the decoder in a trial run (exit status %g)", code);
+    }
+    record = Refusal(worker.file.kind, TrialVerdict::Crashed, words);
     record.signal = code;
     textures.clear();
   }
