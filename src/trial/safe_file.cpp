@@ -103,8 +103,9 @@ RunFileStatus ReadRunFile(const std::string& path, std::size_t maxBytes, std::st
 RunFileStatus ReadRunFileInside(const std::string& folder, const std::string& name,
                                 std::size_t maxBytes, std::string& bytes) {
   bytes.clear();
+  // The loaders join folder and name with a slash, so an empty folder is the root.
   const int folderFd =
-      open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folderFd < 0) return RunFileStatus::Missing;
   const int pathFd = LookUpBeneath(folderFd, name.c_str());
   const int error = errno;

@@ -46,13 +46,14 @@ first_case() {  # type, wanted status (a regular expression)
 first_case dae 99 | hostile assets/budman.dae
 first_case jpg 139 | hostile textures/ground.jpg
 first_case png 134 | hostile textures/defaultwater.png
-# Sixty-four materials, each naming its own texture, and every texture a FIFO that would
-# block whoever opens it: each costs an open that fails at once, not a worker's timeout.
+# Sixty-five materials, each naming its own texture, and every texture a FIFO that would
+# block whoever opens it: each costs an open that fails at once, not a worker's timeout, and
+# the game refuses a model with more than 64 texture files.
 perl -0777 -pe 'for my $tag ("image", "effect", "material", "node") {
     s{(<$tag .*?</$tag>)}{my $b = $1; join "", map { (my $c = $b) =~ s/crate_wood/crate_wood$_/g;
-      $c =~ s/crate\.jpg/fifo$_.jpg/g; $c =~ s/"cube"/"cube$_"/g; $c } 1..64}se }' \
+      $c =~ s/crate\.jpg/fifo$_.jpg/g; $c =~ s/"cube"/"cube$_"/g; $c } 1..65}se }' \
   "$ROOT/assets/cube.dae" | hostile assets/platform2.dae
-for ((i = 1; i <= 64; i++)); do mkfifo "$GAME/assets/fifo$i.jpg"; done
+for ((i = 1; i <= 65; i++)); do mkfifo "$GAME/assets/fifo$i.jpg"; done
 # Forty thousand nodes that all instance one mesh: the game's cap on meshes refuses it.
 perl -0777 -pe 's{(<node .*?</node>)}{my $b = $1; join "", map { (my $c = $b) =~ s/"cube"/"n$_"/g; $c } 1..40000}se' \
   "$ROOT/assets/cube.dae" | hostile assets/driver.dae
@@ -97,6 +98,7 @@ kill "$WATCH_PID" 2>/dev/null || true
 expected="ERROR::ASSIMP:: Did not import assets/canoe.dae: reading it crashed the decoder in a trial run (signal 11)
 ERROR::ASSIMP:: Did not import assets/driver.dae: it has more meshes than allowed (1024)
 ERROR::ASSIMP:: Did not import assets/cube.dae: reading it crashed the decoder in a trial run (signal 6)
+ERROR::ASSIMP:: Did not import assets/platform2.dae: it has more texture files than allowed (64)
 ERROR::ASSIMP:: Did not import assets/pool2.dae: reading it crashed the decoder in a trial run (signal 11)
 ERROR::ASSIMP:: Did not import assets/budman.dae: reading it needed more memory than allowed (256 MiB)"
 [ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output (wanted:
