@@ -31,7 +31,7 @@
 namespace {
 
 [[noreturn]] void OnAllocationFailure() {
-  _exit(kOutOfMemoryExit);
+  EndWorker(kOutOfMemoryExit);
 }
 
 // One entry of the filter: a call, what happens to it, and at most one argument condition.
@@ -72,6 +72,7 @@ bool InstallFilter(int reportFd) {
       {SCMP_SYS(rt_sigprocmask), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(rt_sigaction), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(rt_sigreturn), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(sigaltstack), SCMP_ACT_ALLOW, 0, none},  // sanitizer builds, on the way out
       {SCMP_SYS(tgkill), SCMP_ACT_ALLOW, 1, SCMP_A0(SCMP_CMP_EQ, self)},
       {SCMP_SYS(exit), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(exit_group), SCMP_ACT_ALLOW, 0, none},
@@ -104,6 +105,10 @@ bool InstallFilter(int reportFd) {
 }
 
 }  // namespace
+
+void EndWorker(int code) {
+  for (;;) syscall(SYS_exit_group, code);
+}
 
 void DieWithParent(pid_t parent) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr std::size_t kDecoderPadding = std::size_t{64} << 10;
+
 // Assimp's file access, answered from memory: the one file it was given exists, nothing else
 // does. Assimp reads through this interface only, so its messages (which name the file) and
 // its choice of format by the file's extension stay exactly as with a file on disk.
@@ -162,10 +164,14 @@ DecodedModel DecodeModel(const std::string& path, const std::string& bytes, bool
 DecodedPixels DecodeImage(const std::string& bytes) {
   DecodedPixels image;
   if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) return image;
+  // SOIL's reader from memory trusts the lengths inside the file and reads past the end of a
+  // cut one; zeros after the bytes make such a read find nothing instead of the heap.
+  std::vector<unsigned char> padded(bytes.size() + kDecoderPadding, 0);
+  std::memcpy(padded.data(), bytes.data(), bytes.size());
   int channels = 0;  // what the file had; we always ask for RGB
-  unsigned char* pixels = SOIL_load_image_from_memory(
-      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()),
-      &image.width, &image.height, &channels, SOIL_LOAD_RGB);
+  unsigned char* pixels =
+      SOIL_load_image_from_memory(padded.data(), static_cast<int>(bytes.size()), &image.width,
+                                  &image.height, &channels, SOIL_LOAD_RGB);
   if (pixels && image.width > 0 && image.height > 0) {
     image.rgb.assign(pixels, pixels + static_cast<std::size_t>(image.width) * image.height * 3);
   } else {

@@ -1,6 +1,6 @@
 // worker.cpp: limits, confinement, one decode, one report.
 //
-// The worker leaves with _exit: it is a fork of the game, and running the game's exit
+// The worker leaves with EndWorker: it is a fork of the game, and running the game's exit
 // handlers or flushing its copied output buffers would repeat the game's own output.
 #include "trial/worker.h"
 
@@ -14,7 +14,7 @@ void RunWorker(const TrialFile& file, const std::string& bytes, bool readable,
                const TrialLimits& limits, std::size_t addressSpace, int reportFd, pid_t broker) {
   DieWithParent(broker);
   LimitWorker(limits, addressSpace);
-  if (!ConfineWorker(reportFd)) _exit(kUnconfinedExit);
+  if (!ConfineWorker(reportFd)) EndWorker(kUnconfinedExit);
   bool decoded = false;
   std::string payload;
   if (file.kind == FileKind::Model) {
@@ -31,5 +31,5 @@ void RunWorker(const TrialFile& file, const std::string& bytes, bool readable,
     payload = SerializeFont(font);
   }
   const std::string report = WorkerReport(decoded, payload);
-  _exit(WriteAll(reportFd, report.data(), report.size()) ? 0 : 1);
+  EndWorker(WriteAll(reportFd, report.data(), report.size()) ? 0 : 1);
 }

@@ -76,14 +76,14 @@ TEST(Confinement, ATakenOverWorkerCanDoNothingButReportAndAllocate) {
     if (child == 0) {
       extraFd = other[1];
       close(report[0]);
-      if (!ConfineWorker(report[1])) _exit(kUnconfinedExit);
+      if (!ConfineWorker(report[1])) EndWorker(kUnconfinedExit);
       // What a decoder needs still works: memory, and the report.
       void* block = std::malloc(64 << 20);
-      if (!block) _exit(3);
+      if (!block) EndWorker(3);
       static_cast<char*>(block)[1000] = 1;
       std::free(block);
       const char verdict = attempt.works(parent) ? 'S' : 'F';
-      _exit(write(report[1], &verdict, 1) == 1 ? 0 : 4);
+      EndWorker(write(report[1], &verdict, 1) == 1 ? 0 : 4);
     }
     close(report[1]);
     close(other[1]);

@@ -132,12 +132,34 @@ void NestNodes(std::string& text, std::size_t depth) {
   text.insert(open + 1, opens);
 }
 
+// Siblings of the first node, each instancing the same mesh.
+void RepeatNodes(std::string& text, std::size_t copies) {
+  const std::size_t node = text.find("<node ");
+  const std::size_t end = text.find("</node>", node);
+  if (node == std::string::npos || end == std::string::npos) return;
+  const std::string block = text.substr(node, end + 7 - node);
+  std::string repeated;
+  for (std::size_t i = 0; i < copies; ++i) repeated += block;
+  text.insert(end + 7, repeated);
+}
+
+// A material's texture file named as a path that blocks, never ends or leaves the model's
+// folder.
+void HostileTextureName(std::string& text, FuzzRng& rng) {
+  const char* kNames[] = {"../../../../../../etc/hostname", "/dev/zero", "/dev/ptmx",
+                          "/proc/self/mem", "../../textures/ground.jpg", "."};
+  const std::size_t name = text.find(".jpg</init_from>");
+  const std::size_t start = text.rfind("<init_from>", name);
+  if (name == std::string::npos || start == std::string::npos) return;
+  text.replace(start + 11, name + 4 - start - 11, kNames[rng.Below(6)]);
+}
+
 void ColladaEdit(std::string& text, FuzzRng& rng) {
   // Attributes whose numbers size or place the arrays the importer walks.
   const std::pair<const char*, const char*> kSizeAttributes[] = {
       {"accessor", "count"},    {"accessor", "stride"}, {"accessor", "offset"}, {"input", "offset"},
       {"float_array", "count"}, {"polylist", "count"},  {"input", "set"}};
-  const std::size_t choice = rng.Below(11);
+  const std::size_t choice = rng.Below(13);
   if (choice < 6 || choice == 10) {
     const auto& [tag, attribute] = kSizeAttributes[choice < 6 ? choice : 6];
     const std::string number = HostileNumber(rng);
@@ -157,6 +179,12 @@ void ColladaEdit(std::string& text, FuzzRng& rng) {
       } else {
         RemoveElement(text, "vcount");
       }
+      break;
+    case 11:
+      HostileTextureName(text, rng);
+      break;
+    case 12:
+      RepeatNodes(text, 500 + rng.Below(40000));
       break;
     default:
       NestNodes(text, rng.OneIn(3) ? 100 + rng.Below(900) : 10000 + rng.Below(40000));

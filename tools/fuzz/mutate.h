@@ -1,6 +1,7 @@
 // mutate.h: seeded, deterministic mutations of the game's run-time files for the fuzz
 // campaign: byte-level edits for every type, plus edits that know each format's structure
-// (COLLADA accessors, index lists and node nesting; JPEG Huffman tables and frame sizes; PNG
+// (COLLADA accessors, index lists, node nesting and repetition, texture names that block or
+// leave the model's folder; JPEG Huffman tables and frame sizes; PNG
 // chunks and the compressed stream; TrueType table records; settings.conf lines).
 #pragma once
 
