@@ -1,5 +1,6 @@
 # The source folders include one another one way only: app -> render -> gfx, and app and
-# render -> scene (a scene node reads its model's vertices for its box, so scene -> gfx too).
+# render -> scene (a scene node reads its model's vertices for its box, so scene -> gfx too);
+# trial, under them all, includes none of them.
 # Nothing below the application shell reaches up into it. Prints each offending line.
 set -euo pipefail
 root="$1"
@@ -17,5 +18,6 @@ forbid() {  # folder, then the folders it must not include
 forbid render app
 forbid scene app render
 forbid gfx app render scene
+forbid trial app render scene gfx
 [ "$failed" = 0 ] || exit 1
 echo "include layers: ok"
