@@ -21,8 +21,15 @@ namespace {
 // The stand-in's behaviour by source: "crash", "hang", "hog" (allocates without end), "quiet"
 // (the driver reports running out of memory), "linkcrash" (the link crashes); anything else
 // compiles at once.
+// A crash by the default action of SIGSEGV, as a driver's would end (a sanitizer build's own
+// handler would turn it into an exit status).
+void Crash() {
+  std::signal(SIGSEGV, SIG_DFL);
+  std::raise(SIGSEGV);
+}
+
 unsigned FakeCompile(bool, const std::string& source) {
-  if (source == "crash") std::raise(SIGSEGV);
+  if (source == "crash") Crash();
   if (source == "hang") pause();
   if (source == "hog") {
     for (;;) std::memset(new char[16 << 20], 1, 16 << 20);
@@ -30,7 +37,7 @@ unsigned FakeCompile(bool, const std::string& source) {
   return source == "linkcrash" ? 7 : source == "quiet" ? 9 : 1;
 }
 void FakeLink(unsigned vertex, unsigned) {
-  if (vertex == 7) std::raise(SIGSEGV);
+  if (vertex == 7) Crash();
 }
 bool FakeOutOfMemory() {
   return false;
