@@ -1,13 +1,14 @@
 // mutate.h: seeded, deterministic mutations of the game's run-time files for the fuzz
 // campaign: byte-level edits for every type, plus edits that know each format's structure
 // (COLLADA accessors, index lists and node nesting; JPEG Huffman tables and frame sizes; PNG
-// chunks and the compressed stream; TrueType table records; settings.conf lines).
+// chunks and the compressed stream; TrueType table records; settings.conf lines; GLSL macros,
+// nesting and length).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings };
+enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl };
 
 // A small, fully specified generator, so a seed gives the same cases on every machine.
 struct FuzzRng {
