@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -84,17 +85,23 @@ std::size_t ResidentBytes(pid_t pid) {
   return read == 2 ? resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-// The largest address space this process has had.
+// The largest address space this process has had. Plain system calls only: a crashed worker's
+// signal handler asks it too.
 std::size_t PeakAddressSpace() {
-  FILE* file = std::fopen("/proc/self/status", "r");
-  if (!file) return 0;
-  char line[256];
-  unsigned long kib = 0;
-  while (std::fgets(line, sizeof line, file)) {
-    if (std::sscanf(line, "VmPeak: %lu kB", &kib) == 1) break;
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[4096];
+  const ssize_t got = read(fd, text, sizeof text - 1);
+  close(fd);
+  text[got > 0 ? got : 0] = '\0';
+  const char* field = std::strstr(text, "VmPeak:");
+  if (!field) return 0;
+  std::size_t kib = 0;
+  for (field += 7; *field == ' ' || *field == '\t'; ++field) {
   }
-  std::fclose(file);
-  return static_cast<std::size_t>(kib) << 10;
+  for (; *field >= '0' && *field <= '9'; ++field)
+    kib = kib * 10 + static_cast<std::size_t>(*field - '0');
+  return kib << 10;
 }
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
@@ -135,6 +142,29 @@ int KeepOnly(int keep) {
   _exit(kOutOfMemoryExit);
 }
 
+std::size_t workerLimit = 0;  // the worker's address-space limit, once set
+
+// A driver that meets a failed allocation under the limit often crashes on it instead of
+// reporting it; a crash that close to the limit is put down to memory.
+void OnWorkerCrash(int number) {
+  if (PeakAddressSpace() + kMemoryMargin > workerLimit) _exit(kOutOfMemoryExit);
+  std::signal(number, SIG_DFL);
+  raise(number);
+}
+
+// The handler runs on a stack of its own: a recursing compiler crashes by overflowing its stack.
+void CatchCrashesNearTheLimit() {
+  static char stack[64 * 1024];
+  stack_t alternate{};
+  alternate.ss_sp = stack;
+  alternate.ss_size = sizeof stack;
+  sigaltstack(&alternate, nullptr);
+  struct sigaction action {};
+  action.sa_handler = OnWorkerCrash;
+  action.sa_flags = SA_ONSTACK;
+  for (const int number : {SIGSEGV, SIGBUS, SIGABRT}) sigaction(number, &action, nullptr);
+}
+
 void Report(int fd, char what) {
   if (!WriteAll(fd, &what, 1)) _exit(1);
 }
@@ -163,6 +193,8 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
   limit = PeakAddressSpace() + limits.memoryBytes;
   const rlimit memory{limit, limit};
   setrlimit(RLIMIT_AS, &memory);
+  workerLimit = limit;
+  CatchCrashesNearTheLimit();
 #else
   (void)limits;
 #endif
