@@ -263,12 +263,11 @@ bool StartWorker(const ShaderTrial& trial, std::size_t first, const ShaderTrialD
 }
 
 // Takes in what a worker wrote; the verdicts of the pairs it finished go to the game at once.
-// False at the end of its report.
-bool TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimits& limits,
-                int outFd) {
+// How many bytes there were: 0 at the end of its report, less when there are none yet.
+ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimits& limits,
+                   int outFd) {
   char bytes[64];
   const ssize_t got = read(worker.reportFd, bytes, sizeof bytes);
-  if (got == 0) return false;
   for (ssize_t i = 0; i < got; ++i) {
     switch (bytes[i]) {
       case kReady:
@@ -295,7 +294,7 @@ bool TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimit
         break;
     }
   }
-  return true;
+  return got;
 }
 
 // Tries every pair in order, one worker at a time; a worker that dies costs its pair and a
@@ -320,7 +319,7 @@ bool TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimit
     for (;;) {
       pollfd report{worker.reportFd, POLLIN, 0};
       poll(&report, 1, 5);
-      if (!TakeReport(worker, next, limits, outFd)) break;
+      if (TakeReport(worker, next, limits, outFd) == 0) break;
       const double now = Now();
       outOfTrialTime = now > deadline;
       // Making the context gets the time of one pair.
@@ -335,6 +334,9 @@ bool TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimit
     int status = 0;
     while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
+    // What it wrote just before it was stopped still counts (a pair it finished passed).
+    while (TakeReport(worker, next, limits, outFd) > 0) {
+    }
     close(worker.reportFd);
     if (next == count) break;
     const bool lostContext =
@@ -346,8 +348,10 @@ bool TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimit
       }
       break;
     }
-    // A worker that died between two pairs is charged with the next one, so every new worker
-    // makes progress.
+    // Stopped just after it finished a pair: the next pair was not begun, so it gets a fresh
+    // worker. One that died between two pairs by itself is charged with the next one, so
+    // every new worker makes progress.
+    if (!worker.inPair && (overTime || overMemory)) continue;
     ShaderVerdict verdict = ShaderVerdict::Crashed;
     std::int32_t detail = 0;
     if (overTime) {
