@@ -1,7 +1,9 @@
 // shader.cpp: reads a GLSL file pair, compiles both stages and links them into one program.
 //
 // Every failure is reported on standard output and construction carries on, so a broken
-// shader file costs the draws that use it, never the game.
+// shader file costs the draws that use it, never the game. With the shader trial installed
+// (trial/shader_trial.h) the pair's bytes come from the trial, and a pair it refused never
+// reaches the driver.
 #include "gfx/shader.h"
 
 #include <glm/gtc/type_ptr.hpp>
