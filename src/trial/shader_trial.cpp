@@ -370,6 +370,19 @@ ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLi
 
 // ---- the game's side ---------------------------------------------------------------------
 
+// Both files of a pair, each whole or not at all.
+ShaderPairTrial ReadPair(const std::string& vertexPath, const std::string& fragmentPath) {
+  ShaderPairTrial pair;
+  pair.vertexPath = vertexPath;
+  pair.fragmentPath = fragmentPath;
+  const bool vertexRead =
+      ReadRunFile(vertexPath, kMaxShaderFileBytes, pair.vertex) == RunFileStatus::Read;
+  const bool fragmentRead =
+      ReadRunFile(fragmentPath, kMaxShaderFileBytes, pair.fragment) == RunFileStatus::Read;
+  pair.read = vertexRead && fragmentRead;
+  return pair;
+}
+
 std::string Reason(const ShaderTrial& trial, const VerdictRecord& record) {
   const char* doing = record.step == ShaderStep::Link ? "linking it" : "compiling it";
   char words[160];
@@ -467,15 +480,7 @@ bool StartShaderTrial(ShaderTrial& trial, const std::vector<ShaderPairPaths>& pa
   trial = ShaderTrial{};
   trial.limits = limits;
   for (const ShaderPairPaths& paths : pairs) {
-    ShaderPairTrial pair;
-    pair.vertexPath = paths.vertex;
-    pair.fragmentPath = paths.fragment;
-    const bool vertexRead =
-        ReadRunFile(pair.vertexPath, kMaxShaderFileBytes, pair.vertex) == RunFileStatus::Read;
-    const bool fragmentRead =
-        ReadRunFile(pair.fragmentPath, kMaxShaderFileBytes, pair.fragment) == RunFileStatus::Read;
-    pair.read = vertexRead && fragmentRead;
-    trial.pairs.push_back(std::move(pair));
+    trial.pairs.push_back(ReadPair(paths.vertex, paths.fragment));
   }
   const double started = Now();
   trial.deadline = started + limits.totalSeconds + kDeadlineGrace;
@@ -511,15 +516,7 @@ const ShaderPairTrial& AwaitShaderPair(ShaderTrial& trial, const std::string& ve
   }
   if (index == trial.pairs.size()) {
     // Not in the plan: read like the others, never compiled.
-    ShaderPairTrial pair;
-    pair.vertexPath = vertexPath;
-    pair.fragmentPath = fragmentPath;
-    const bool vertexRead =
-        ReadRunFile(vertexPath, kMaxShaderFileBytes, pair.vertex) == RunFileStatus::Read;
-    const bool fragmentRead =
-        ReadRunFile(fragmentPath, kMaxShaderFileBytes, pair.fragment) == RunFileStatus::Read;
-    pair.read = vertexRead && fragmentRead;
-    trial.pairs.push_back(std::move(pair));
+    trial.pairs.push_back(ReadPair(vertexPath, fragmentPath));
     VerdictRecord record;
     record.pair = static_cast<std::uint32_t>(index);
     record.verdict = ShaderVerdict::NotTried;
