@@ -124,7 +124,11 @@ void DieWithParent(pid_t parent) {
 
 // Leaves a forked process with its standard streams on /dev/null and no other descriptor than
 // `keep`, which it returns as descriptor 3: the game's pipes and files are none of its business.
+// It also leaves the terminal's session (no keystrokes pushed into the player's terminal) and
+// can gain no privileges by running a program.
 int KeepOnly(int keep) {
+  setsid();
+  prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
   const int moved = fcntl(keep, F_DUPFD, 10);
   const int devNull = open("/dev/null", O_RDWR);
   if (moved < 0 || devNull < 0) _exit(1);
