@@ -3,8 +3,11 @@
 
 #include <GLFW/glfw3.h>
 
+#include <iterator>
+
 #include "app/session.h"
 #include "app/settings.h"
+#include "gfx/shader_trial_compile.h"
 
 int RunVelloran() {
   // First, while the process has one thread: worker processes start decoding every model and
@@ -12,6 +15,12 @@ int RunVelloran() {
   // context and shaders are made meanwhile; each loader waits only for its own file.
   static FileTrial trial;
   if (StartFileTrial(trial, StartupFiles())) InstallFileTrial(&trial);
+  // The shader files are read now, once, and every pair is compiled first in a process with a
+  // GL context of its own; each shader waits only for its own pair's verdict.
+  static ShaderTrial shaderTrial;
+  StartShaderTrial(shaderTrial, {std::begin(kShaderPairs), std::end(kShaderPairs)},
+                   GameShaderTrialDriver());
+  InstallShaderTrial(&shaderTrial);
 
   // The game's state must outlive every callback and is large (nodes, key table): static.
   static Game game;
@@ -38,6 +47,8 @@ int RunVelloran() {
   FinishFileTrial(trial);
   InstallFileTrial(nullptr);
   trial.records.clear();
+  FinishShaderTrial(shaderTrial);
+  InstallShaderTrial(nullptr);
 
   // 23. The frame loop; it ends after the pass in which the window was asked to close.
   while (!glfwWindowShouldClose(window)) RunSessionFrame(session);

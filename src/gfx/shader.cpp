@@ -1,37 +1,20 @@
 // shader.cpp: reads a GLSL file pair, compiles both stages and links them into one program.
 //
 // Every failure is reported on standard output and construction carries on, so a broken
-// shader file costs the draws that use it, never the game.
+// shader file costs the draws that use it, never the game. With the shader trial installed
+// (trial/shader_trial.h) the pair's bytes come from the trial, and a pair it refused never
+// reaches the driver.
 #include "gfx/shader.h"
 
-#include <fstream>
 #include <glm/gtc/type_ptr.hpp>
 #include <iostream>
-#include <sstream>
 #include <string>
 
-namespace {
+#include "trial/limits.h"
+#include "trial/safe_file.h"
+#include "trial/shader_trial.h"
 
-// Reads a whole file into `source`. False when the file cannot be opened or a read fails.
-// An empty file is read successfully (its empty source then fails to compile).
-bool ReadWholeFile(const char* path, std::string& source) {
-  std::ifstream file(path);
-  if (!file.is_open()) return false;
-  std::stringstream stream;
-  // Copying an empty buffer marks the string stream failed, so only copy when there is a
-  // first character. Peeking throws on a read error (a directory, for instance): that is this
-  // file's failure, and the other file is still read.
-  try {
-    if (file.rdbuf()->sgetc() != std::char_traits<char>::eof()) {
-      stream << file.rdbuf();
-      if (stream.fail()) return false;
-    }
-  } catch (const std::ios_base::failure&) {
-    return false;
-  }
-  source = stream.str();
-  return true;
-}
+namespace {
 
 // Compiles one stage; on failure prints `message` (which ends in its own newline) and the
 // driver's log.
@@ -50,17 +33,39 @@ GLuint CompileStage(GLenum stage, const std::string& source, const char* message
   return shader;
 }
 
+// A pair its trial refused: the failed step's line and the link's, each with the reason as
+// its log.
+void ReportRefusal(const ShaderPairTrial& pair) {
+  if (pair.step == ShaderStep::Vertex) {
+    std::cout << "ERROR::SHADER::VERTEX::COMPILATION_FAILED\n" << pair.reason << std::endl;
+  } else if (pair.step == ShaderStep::Fragment) {
+    std::cout << "ERROR::SHADER::FRAGMENT::COMPILATION_FAILED\n" << pair.reason << std::endl;
+  }
+  std::cout << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n" << pair.reason << std::endl;
+}
+
 }  // namespace
 
 Shader::Shader(const char* vertexPath, const char* fragmentPath) {
   std::string vertexCode;
   std::string fragmentCode;
-  // One guarded block for both files: one message at most, and a file that was not read
-  // contributes an empty source.
+  // With the shader trial installed the files were read once at start-up and tried; exactly
+  // those bytes are compiled here. One guarded block for both files: one message at most, and
+  // a file that was not read contributes an empty source.
+  const ShaderPairTrial* tried = TriedShaderPair(vertexPath, fragmentPath);
   try {
-    const bool vertexRead = ReadWholeFile(vertexPath, vertexCode);
-    const bool fragmentRead = ReadWholeFile(fragmentPath, fragmentCode);
-    if (!vertexRead || !fragmentRead) {
+    bool read = tried && tried->read;
+    if (tried) {
+      vertexCode = tried->vertex;
+      fragmentCode = tried->fragment;
+    } else {
+      const bool vertexRead =
+          ReadRunFile(vertexPath, kMaxShaderFileBytes, vertexCode) == RunFileStatus::Read;
+      const bool fragmentRead =
+          ReadRunFile(fragmentPath, kMaxShaderFileBytes, fragmentCode) == RunFileStatus::Read;
+      read = vertexRead && fragmentRead;
+    }
+    if (!read) {
       std::cout << "ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ" << std::endl;
     }
   } catch (...) {
@@ -69,6 +74,12 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath) {
 
   // The driver's log never exceeds 511 characters plus NUL here; one buffer serves all three.
   char infoLog[512] = {};
+  if (tried && tried->verdict != ShaderVerdict::Passed) {
+    // The driver never sees these sources; the program stays unlinked, as a failed link leaves it.
+    ReportRefusal(*tried);
+    programId = glCreateProgram();
+    return;
+  }
   const GLuint vertex = CompileStage(GL_VERTEX_SHADER, vertexCode,
                                      "ERROR::SHADER::VERTEX::COMPILATION_FAILED\n", infoLog);
   const GLuint fragment = CompileStage(GL_FRAGMENT_SHADER, fragmentCode,

@@ -1,18 +1,21 @@
-// shader_set.cpp: the eight shader pairs, in start-up order. The first three paths carry a
-// leading "./"; both forms name the same folder.
+// shader_set.cpp: the eight shader pairs, in start-up order (kShaderPairs).
 #include "render/shader_set.h"
+
+namespace {
+Shader BuildPair(int index) {
+  return Shader(kShaderPairs[index].vertex, kShaderPairs[index].fragment);
+}
+}  // namespace
 
 ShaderSet BuildShaders() {
   ShaderSet s;
-  s.lampShader = Shader("./shader/lamp.vertex", "./shader/lamp.fragment");
-  s.waterShader = Shader("./shader/water.vertex", "./shader/water.fragment");
-  s.waterRefractionAlphaShader =
-      Shader("./shader/waterRefractionAlpha.vertex", "./shader/waterRefractionAlpha.fragment");
-  s.textShader = Shader("shader/text.vertex", "shader/text.fragment");
-  s.screenShader = Shader("shader/screen.vertex", "shader/screen.fragment");
-  s.skyboxShader = Shader("shader/skybox.vertex", "shader/skybox.fragment");
-  s.shadowMappingShader = Shader("shader/shadow_mapping.vertex", "shader/shadow_mapping.fragment");
-  s.shadowMappingDepthShader =
-      Shader("shader/shadow_mapping_depth.vertex", "shader/shadow_mapping_depth.fragment");
+  s.lampShader = BuildPair(0);
+  s.waterShader = BuildPair(1);
+  s.waterRefractionAlphaShader = BuildPair(2);
+  s.textShader = BuildPair(3);
+  s.screenShader = BuildPair(4);
+  s.skyboxShader = BuildPair(5);
+  s.shadowMappingShader = BuildPair(6);
+  s.shadowMappingDepthShader = BuildPair(7);
   return s;
 }

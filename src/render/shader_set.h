@@ -2,6 +2,19 @@
 #pragma once
 
 #include "gfx/shader.h"
+#include "trial/shader_trial.h"
+
+// The eight pairs from shader/, in start-up order. The first three paths carry a leading "./";
+// both forms name the same folder.
+constexpr ShaderPairPaths kShaderPairs[8] = {
+    {"./shader/lamp.vertex", "./shader/lamp.fragment"},
+    {"./shader/water.vertex", "./shader/water.fragment"},
+    {"./shader/waterRefractionAlpha.vertex", "./shader/waterRefractionAlpha.fragment"},
+    {"shader/text.vertex", "shader/text.fragment"},
+    {"shader/screen.vertex", "shader/screen.fragment"},
+    {"shader/skybox.vertex", "shader/skybox.fragment"},
+    {"shader/shadow_mapping.vertex", "shader/shadow_mapping.fragment"},
+    {"shader/shadow_mapping_depth.vertex", "shader/shadow_mapping_depth.fragment"}};
 
 struct ShaderSet {
   Shader lampShader;                  // built only; no pass uses it

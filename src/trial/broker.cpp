@@ -40,19 +40,6 @@ struct RunningWorker {
   bool overTime = false;
 };
 
-// Pages of address space (field 0) or resident memory (field 1) of a process.
-std::size_t StatmBytes(pid_t pid, int field) {
-  char name[64];
-  std::snprintf(name, sizeof name, "/proc/%d/statm", static_cast<int>(pid));
-  FILE* file = std::fopen(name, "r");
-  if (!file) return 0;
-  unsigned long values[2] = {0, 0};
-  const int read = std::fscanf(file, "%lu %lu", &values[0], &values[1]);
-  std::fclose(file);
-  if (read != 2) return 0;
-  return values[field] * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
-
 std::size_t FileCap(FileKind kind) {
   switch (kind) {
     case FileKind::Model:
@@ -210,8 +197,8 @@ void RunBroker(std::vector<TrialFile> plan, const TrialLimits& limits, int outFd
   // Orphans of a worker would come back to the broker, which ends them with itself.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   signal(SIGPIPE, SIG_DFL);
-  const std::size_t addressSpace = StatmBytes(getpid(), 0);
-  const std::size_t residentLimit = StatmBytes(getpid(), 1) + limits.memoryBytes;
+  const std::size_t addressSpace = AddressSpaceBytes(getpid());
+  const std::size_t residentLimit = ResidentBytes(getpid()) + limits.memoryBytes;
   const double deadline = MonotonicSeconds() + limits.totalSeconds;
 
   std::deque<TrialFile> queue;
@@ -269,7 +256,7 @@ void RunBroker(std::vector<TrialFile> plan, const TrialLimits& limits, int outFd
       if (done == 0) {
         const double now = MonotonicSeconds();
         if (now - worker.started > limits.seconds || now > deadline) worker.overTime = true;
-        if (StatmBytes(worker.pid, 1) > residentLimit) worker.overMemory = true;
+        if (ResidentBytes(worker.pid) > residentLimit) worker.overMemory = true;
         if (!worker.overTime && !worker.overMemory) {
           ++i;
           continue;

@@ -18,15 +18,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <new>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VELLORAN_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELLORAN_ASAN 1
-#endif
-#endif
 
 namespace {
 
@@ -104,7 +97,28 @@ bool InstallFilter(int reportFd) {
   return ok;
 }
 
+// Pages of address space (field 0) or resident memory (field 1) of a process.
+std::size_t StatmBytes(pid_t pid, int field) {
+  char name[64];
+  std::snprintf(name, sizeof name, "/proc/%d/statm", static_cast<int>(pid));
+  FILE* file = std::fopen(name, "r");
+  if (!file) return 0;
+  unsigned long values[2] = {0, 0};
+  const int read = std::fscanf(file, "%lu %lu", &values[0], &values[1]);
+  std::fclose(file);
+  if (read != 2) return 0;
+  return values[field] * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
 }  // namespace
+
+std::size_t AddressSpaceBytes(pid_t pid) {
+  return StatmBytes(pid, 0);
+}
+
+std::size_t ResidentBytes(pid_t pid) {
+  return StatmBytes(pid, 1);
+}
 
 void EndWorker(int code) {
   for (;;) syscall(SYS_exit_group, code);

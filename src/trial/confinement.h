@@ -14,12 +14,24 @@
 
 #include "trial/limits.h"
 
+// AddressSanitizer reserves terabytes of address space up front, so sanitizer builds cannot
+// bound a worker by its address space; they watch its resident memory only.
+#if defined(__SANITIZE_ADDRESS__)
+#define VELLORAN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELLORAN_ASAN 1
+#endif
+#endif
+
 constexpr int kOutOfMemoryExit = 99;  // a worker's allocation failed under its limit
 constexpr int kUnconfinedExit = 98;   // the worker could not confine itself and decoded nothing
 
 // Ends a worker at once with `code`. A plain _exit would let a sanitizer build run its leak
 // scan first, which starts a thread, which the filter forbids.
 [[noreturn]] void EndWorker(int code);
+std::size_t AddressSpaceBytes(pid_t pid);  // a process's address space, from /proc
+std::size_t ResidentBytes(pid_t pid);      // a process's resident memory, from /proc
 // Ends this process with its parent, so no trial outlives the game (or the broker).
 void DieWithParent(pid_t parent);
 // Memory, CPU and core-file limits; a failed allocation ends the process with

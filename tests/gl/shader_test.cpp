@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <optional>
 #include <random>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "gfx_test_files.h"
 #include "gl_context.h"
+#include "trial/limits.h"
+#include "trial/shader_trial.h"
 
 namespace {
 
@@ -100,6 +103,10 @@ TEST(Shader, ReportsEachFailureInOrderAndKeepsTheProgram) {
       {"empty vertex file is read", "", kFragment, {kVertexFailed, kLinkFailed}},
       {"binary garbage vertex", garbage, kFragment, {kVertexFailed, kLinkFailed}},
       {"truncated vertex", truncated, kFragment, {kVertexFailed, kLinkFailed}},
+      {"vertex file over the size cap is not read",
+       kVertex + std::string(kMaxShaderFileBytes, ' '),
+       kFragment,
+       {kRead, kVertexFailed, kLinkFailed}},
       // Fresh texts: Mesa's shader cache may skip compiling a text it has seen as the other
       // stage and only fail at link time.
       {"swapped pair",
@@ -153,4 +160,53 @@ TEST(Shader, CompileLogIsCutAt511Characters) {
   // The log and its end of line sit between the two headers.
   const std::string log = output.substr(header.size(), logEnd - header.size() - 1);
   EXPECT_EQ(log.size(), 511u);
+}
+
+namespace {
+// A stand-in for the trial's driver: a fragment source starting "//crash" crashes it.
+bool TrialContext() {
+  return true;
+}
+unsigned TrialCompile(bool vertex, const std::string& source) {
+  if (!vertex && source.rfind("//crash", 0) == 0) {
+    std::signal(SIGSEGV, SIG_DFL);  // a sanitizer build's handler would make it an exit status
+    std::raise(SIGSEGV);
+  }
+  return 0;
+}
+void TrialLink(unsigned, unsigned) {}
+bool TrialOutOfMemory() {
+  return false;
+}
+}  // namespace
+
+// With a trial installed, a pair is built from the bytes that were tried, not from the file as
+// it is now, and a refused pair reaches the driver not at all: its lines carry the reason.
+TEST(Shader, InstalledTrialBuildsTheTriedBytesOrRefuses) {
+  ScratchDir dir;
+  WriteFile(dir / "ok.vertex", kVertex);
+  WriteFile(dir / "ok.fragment", kFragment);
+  WriteFile(dir / "bad.fragment", std::string("//crash\n") + kFragment);
+  const std::string okVertex = dir / "ok.vertex", okFragment = dir / "ok.fragment";
+  const std::string badFragment = dir / "bad.fragment";
+  ShaderTrial trial;
+  ASSERT_TRUE(StartShaderTrial(
+      trial, {{okVertex.c_str(), okFragment.c_str()}, {okVertex.c_str(), badFragment.c_str()}},
+      {TrialContext, TrialCompile, TrialLink, TrialOutOfMemory}));
+  WriteFile(okFragment, kFragmentSyntaxError);  // changed after the trial read it
+  InstallShaderTrial(&trial);
+  Shader good, refused;
+  const std::string goodOutput =
+      CaptureStdout([&] { good = Shader(okVertex.c_str(), okFragment.c_str()); });
+  const std::string refusedOutput =
+      CaptureStdout([&] { refused = Shader(okVertex.c_str(), badFragment.c_str()); });
+  InstallShaderTrial(nullptr);
+  FinishShaderTrial(trial);
+  EXPECT_EQ(goodOutput, "");
+  EXPECT_EQ(LinkStatus(good.programId), GL_TRUE);
+  const std::string reason = "compiling it crashed the driver in a trial run (signal 11)\n";
+  EXPECT_EQ(refusedOutput,
+            std::string(kFragmentFailed) + "\n" + reason + kLinkFailed + "\n" + reason);
+  EXPECT_TRUE(glIsProgram(refused.programId));
+  EXPECT_EQ(LinkStatus(refused.programId), GL_FALSE);
 }

@@ -1,9 +1,11 @@
 // fuzz_main.cpp: the fuzz campaign's driver. It mutates the repository's own run-time files
 // with a seed, then loads every case the way the game does: the trial process first, then
 // the game's own loaders in a real GL context for the files that passed. One line per case,
-// then a table. Run it from the repository root.
+// then a table. A shader case is one mutated stage with its pair's other file, tried by the
+// shader trial and then built by Shader. Run it from the repository root.
 //
-//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf] [--work DIR]
+//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf,glsl]
+//                 [--work DIR]
 //   velloran_fuzz --emit TYPE INDEX [--seed S]   writes one case's bytes to standard output
 //   velloran_fuzz --direct TYPE PATH             decodes a file in this process, untried, so a
 //                                                test can show that a file really is hostile
@@ -32,6 +34,8 @@
 #include "app/settings.h"
 #include "gfx/model.h"
 #include "gfx/release.h"
+#include "gfx/shader.h"
+#include "gfx/shader_trial_compile.h"
 #include "gfx/text_renderer.h"
 #include "gfx/texture.h"
 #include "mutate.h"
@@ -52,6 +56,7 @@ struct FuzzCase {
   const TypeInfo* info;
   long index;
   std::string path;
+  std::string partner;  // a shader case: the pair's other, unmutated file
 };
 
 // Per type: how the cases ended.
@@ -83,6 +88,11 @@ std::vector<TypeInfo> SeedCorpora() {
     }
   }
   types[4].seeds.push_back("settings.conf");
+  types.push_back({FuzzType::Glsl, "glsl", {}});  // both stages of every pair
+  std::error_code missing;
+  for (const auto& entry : fs::directory_iterator("shader", missing)) {
+    types[5].seeds.push_back(entry.path().string());
+  }
   for (TypeInfo& info : types) std::sort(info.seeds.begin(), info.seeds.end());
   return types;
 }
@@ -101,6 +111,29 @@ std::size_t ResidentKiB() {
 
 // Loads one case through the game's own path; returns the failure path it took.
 std::string LoadCase(const FuzzCase& c, FileTrial& trial, std::int64_t& workerKiB) {
+  if (c.info->type == FuzzType::Glsl) {
+    const bool vertex =
+        fs::path(c.partner).extension() == ".fragment";  // the case is the vertex stage
+    const std::string& vertexPath = vertex ? c.path : c.partner;
+    const std::string& fragmentPath = vertex ? c.partner : c.path;
+    const ShaderPairTrial* tried = TriedShaderPair(vertexPath.c_str(), fragmentPath.c_str());
+    const Shader shader(vertexPath.c_str(), fragmentPath.c_str());
+    GLint linked = GL_FALSE;
+    glGetProgramiv(shader.programId, GL_LINK_STATUS, &linked);
+    glDeleteProgram(shader.programId);
+    switch (tried ? tried->verdict : ShaderVerdict::NotTried) {
+      case ShaderVerdict::Passed:
+        return linked ? "linked" : "error line";
+      case ShaderVerdict::Crashed:
+        return "refused: crashed";
+      case ShaderVerdict::OutOfMemory:
+        return "refused: out of memory";
+      case ShaderVerdict::TimedOut:
+        return "refused: timed out";
+      default:
+        return "refused: not tried";
+    }
+  }
   if (c.info->type == FuzzType::Settings) {
     const Settings settings(c.path);
     const bool accepted = settings.width > 0 && settings.height > 0 &&
@@ -158,9 +191,13 @@ void PrintTable(const std::vector<TypeInfo>& types, const std::map<std::string, 
   std::printf("driver peak resident memory: %zu MiB; crashes 0, hangs 0\n", driverPeakKiB / 1024);
 }
 
-std::string MutatedCase(const TypeInfo& info, std::uint64_t seed, long index) {
+// One case's bytes; `from` is the file they were made from.
+std::string MutatedCase(const TypeInfo& info, std::uint64_t seed, long index,
+                        std::string* from = nullptr) {
   FuzzRng rng(CaseSeed(seed, info.type, index));
-  const std::string original = ReadBytes(info.seeds[rng.Below(info.seeds.size())]);
+  const std::string& seedPath = info.seeds[rng.Below(info.seeds.size())];
+  if (from) *from = seedPath;
+  const std::string original = ReadBytes(seedPath);
   return MutateFile(info.type, original, rng);
 }
 
@@ -191,7 +228,7 @@ int main(int argc, char** argv) {
   std::uint64_t seed = 1;
   long cases = 20;
   long first = 0;
-  std::string typeList = "dae,jpg,png,ttf,conf";
+  std::string typeList = "dae,jpg,png,ttf,conf,glsl";
   std::string work;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
@@ -229,6 +266,7 @@ int main(int argc, char** argv) {
   // Every case is written before the trial starts: its plan is fixed at the fork.
   std::vector<FuzzCase> all;
   std::vector<TrialFile> plan;
+  std::vector<std::string> pairPaths;  // vertex, fragment, vertex, ...: the shader trial's plan
   for (const TypeInfo& info : types) {
     if (("," + typeList + ",").find(std::string(",") + info.name + ",") == std::string::npos)
       continue;
@@ -250,8 +288,17 @@ int main(int argc, char** argv) {
       char name[64];
       std::snprintf(name, sizeof name, "case_%06ld.%s", index, info.name);
       const std::string path = (folder / name).string();
-      std::ofstream(path, std::ios::binary) << MutatedCase(info, seed, index);
-      all.push_back({&info, index, path});
+      std::string from;
+      std::ofstream(path, std::ios::binary) << MutatedCase(info, seed, index, &from);
+      all.push_back({&info, index, path, ""});
+      if (info.type == FuzzType::Glsl) {
+        // The stage the case was made from is the one it replaces.
+        const bool vertex = fs::path(from).extension() == ".vertex";
+        std::string partner = fs::path(from).replace_extension(vertex ? ".fragment" : ".vertex");
+        all.back().partner = partner;
+        pairPaths.push_back(vertex ? path : partner);
+        pairPaths.push_back(vertex ? partner : path);
+      }
       if (info.type == FuzzType::Collada) plan.push_back({path, FileKind::Model});
       if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png)
         plan.push_back({path, FileKind::Image});
@@ -267,6 +314,15 @@ int main(int argc, char** argv) {
     std::printf("fuzz: could not start the trial process\n");
     return 2;
   }
+  // The shader trial gets time for every case: the campaign judges each by itself.
+  std::vector<ShaderPairPaths> pairs;
+  for (std::size_t i = 0; i + 1 < pairPaths.size(); i += 2) {
+    pairs.push_back({pairPaths[i].c_str(), pairPaths[i + 1].c_str()});
+  }
+  ShaderTrialLimits shaderLimits;
+  shaderLimits.totalSeconds = 10.0 + 6.0 * static_cast<double>(pairs.size());
+  ShaderTrial shaderTrial;
+  StartShaderTrial(shaderTrial, pairs, GameShaderTrialDriver(), shaderLimits);
   Game game;
   game.screenWidth = 64;
   game.screenHeight = 64;
@@ -277,6 +333,7 @@ int main(int argc, char** argv) {
   if (!window) return 2;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   InstallFileTrial(&trial);
+  InstallShaderTrial(&shaderTrial);
 
   // The loaders' own lines are expected here; the campaign's lines replace them.
   std::ostringstream swallowed;
@@ -303,6 +360,8 @@ int main(int argc, char** argv) {
   std::cout.rdbuf(realOut);
   InstallFileTrial(nullptr);
   FinishFileTrial(trial);
+  InstallShaderTrial(nullptr);
+  FinishShaderTrial(shaderTrial);
   // No glfwTerminate: it would unload the GL driver, whose lifetime allocations LeakSanitizer
   // would then find in a module it can no longer name. The process ends here anyway.
   std::printf("PEAK %zu\n", driverPeakKiB);

@@ -415,6 +415,63 @@ void SettingsEdit(std::string& text, FuzzRng& rng) {
   }
 }
 
+// ---- GLSL ----------------------------------------------------------------------------------
+
+// Inserts `text` at the start of main's body (or at the end of a source without one).
+void IntoMain(std::string& source, const std::string& text) {
+  const std::size_t main = source.find("main()");
+  const std::size_t body = main == std::string::npos ? main : source.find('{', main);
+  if (body == std::string::npos) {
+    source += text;
+  } else {
+    source.insert(body + 1, text);
+  }
+}
+
+// What a compiler's front end does a lot of work for: macros that double, deep nesting, long
+// bodies, huge arrays, and stray tokens.
+void GlslEdit(std::string& source, FuzzRng& rng) {
+  switch (rng.Below(5)) {
+    case 0: {  // a chain of macros, each twice the last: 2^depth terms
+      const std::size_t depth = 4 + rng.Below(23);
+      std::string chain = "\n#define FZ0 1.0\n";
+      for (std::size_t i = 1; i <= depth; ++i) {
+        chain += "#define FZ" + std::to_string(i) + " (FZ" + std::to_string(i - 1) + "+FZ" +
+                 std::to_string(i - 1) + ")\n";
+      }
+      const std::size_t line = source.find('\n');
+      source.insert(line == std::string::npos ? source.size() : line, chain);
+      IntoMain(source, " float fz = FZ" + std::to_string(depth) + ";");
+      break;
+    }
+    case 1: {  // nested parentheses
+      const std::size_t depth = 1 + rng.Below(20000);
+      IntoMain(source, " float fz = " + std::string(depth, '(') + "1.0" +
+                           std::string(rng.OneIn(4) ? depth / 2 : depth, ')') + ";");
+      break;
+    }
+    case 2: {  // a long body, up to the size cap
+      const std::string statement = " fz = fz * 1.5 + fz;";
+      std::string body = " float fz = 1.0;";
+      for (std::size_t i = 0, n = rng.Below(12000); i < n; ++i) body += statement;
+      IntoMain(source, body);
+      break;
+    }
+    case 3:  // an array of hostile size
+      IntoMain(source, " float fz[" + HostileNumber(rng) + "]; fz[0] = 1.0;");
+      break;
+    default: {  // stray tokens
+      const char* const tokens[] = {
+          "#if", "#endif", "#define", "#line 99999999", "{",
+          "}",   "(",      ";",       "uniform",        "layout(location = 2147483647)"};
+      for (std::size_t i = 0, n = 1 + rng.Below(8); i < n; ++i) {
+        source.insert(rng.Below(source.size() + 1), std::string(" ") + tokens[rng.Below(10)] + " ");
+      }
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 std::uint64_t FuzzRng::Next() {
@@ -446,6 +503,9 @@ std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng)
         break;
       case FuzzType::Settings:
         SettingsEdit(data, rng);
+        break;
+      case FuzzType::Glsl:
+        GlslEdit(data, rng);
         break;
     }
   }

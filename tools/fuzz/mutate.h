@@ -1,14 +1,15 @@
 // mutate.h: seeded, deterministic mutations of the game's run-time files for the fuzz
 // campaign: byte-level edits for every type, plus edits that know each format's structure
 // (COLLADA accessors, index lists, node nesting and repetition, texture names that block or
-// leave the model's folder; JPEG Huffman tables and frame sizes; PNG
-// chunks and the compressed stream; TrueType table records; settings.conf lines).
+// leave the model's folder; JPEG Huffman tables and frame sizes; PNG chunks and the
+// compressed stream; TrueType table records; settings.conf lines; GLSL macros, nesting and
+// length).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings };
+enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl };
 
 // A small, fully specified generator, so a seed gives the same cases on every machine.
 struct FuzzRng {
