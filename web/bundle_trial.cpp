@@ -1,0 +1,55 @@
+// bundle_trial.cpp: the browser build's side of the loaders' gate (gfx/file_trial.h) and of
+// the decoders (gfx/decoders.h). The
+// desktop tries every file in a confined worker and hands the loaders its decoded bytes; the
+// browser has those bytes already, baked at build time under baked/<path> in the bundle the
+// page loaded. So a loader asking for `path` gets the baked bytes as a passed trial, and a file
+// the bundle lacks is refused like a file whose trial failed.
+#include <fstream>
+#include <sstream>
+
+#include "gfx/decoders.h"
+#include "gfx/file_trial.h"
+
+namespace {
+
+FileTrial* installed = nullptr;
+
+}  // namespace
+
+void InstallFileTrial(FileTrial* trial) {
+  installed = trial;
+}
+
+const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
+  refusal = nullptr;
+  if (!installed) return nullptr;
+  const auto known = installed->records.find(path);
+  if (known != installed->records.end()) return &known->second;
+  std::ifstream file("baked/" + path, std::ios::binary);
+  if (!file) {
+    refusal = "it is not in the browser's bundle";
+    return nullptr;
+  }
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  TrialRecord& record = installed->records[path];
+  record.decoded = true;
+  record.payload = bytes.str();
+  return &record;
+}
+
+// The browser has no decoder libraries: a loader only reaches these without a bundle
+// installed, and then nothing decodes (a model refused, an image the fallback colour).
+DecodedModel DecodeModel(const std::string&) {
+  DecodedModel model;
+  model.error = "the browser build decodes no model files";
+  return model;
+}
+DecodedPixels DecodeImage(const std::string&) {
+  return {};
+}
+DecodedFont DecodeFont(const std::string&) {
+  DecodedFont font;
+  font.libraryReady = true;
+  return font;
+}
