@@ -8,6 +8,7 @@ namespace {
 constexpr GLenum kClampToBorder = 0x812D;
 constexpr GLenum kBorderColor = 0x1004;
 constexpr GLenum kClipDistance0 = 0x3000;
+constexpr GLenum kLine = 0x1B01;
 
 // Without the extension the call does nothing: the view stays filled, and the page has said
 // that this browser has no wireframe (see web_main.cpp).
@@ -49,7 +50,11 @@ void WebDisable(GLenum capability) {
 }
 
 void WebPolygonMode(GLenum face, GLenum mode) {
-  PolygonModeWebgl(face, mode);
+  // Filled is WebGL's only mode until wireframe is first asked for; browsers warn on enabling
+  // the extension, so that waits until the player wants it.
+  static bool lineAsked = false;
+  lineAsked = lineAsked || mode == kLine;
+  if (lineAsked) PolygonModeWebgl(face, mode);
 }
 
 void WebDrawBuffer(GLenum buffer) {

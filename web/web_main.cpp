@@ -8,10 +8,11 @@
 //   width, height  the canvas size instead of settings.conf's
 //   clock=S        a scripted clock that advances S seconds each frame, whatever the real time
 //   hold           frames run only when granted (velloran_run_frames), so a test can stop the
-//                  picture at a chosen frame
+//                  picture at a chosen frame; the last granted frame is kept for reading back
 #include <emscripten.h>
 
 #include <string>
+#include <vector>
 
 // clang-format off
 #include "gfx/gl.h"  // the GL header before GLFW's
@@ -21,6 +22,7 @@
 #include "app/frame_loop.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "render/readback.h"
 #include "scene/game_rules.h"
 
 namespace {
@@ -39,6 +41,7 @@ PageOptions options;
 double scriptedClock = 1.0;  // the next reading of the scripted clock, as the desktop tests start
 long framesGranted = 0;      // hold mode: frames the test still wants
 long framesRun = 0;
+std::vector<unsigned char> heldPicture;  // hold mode: the last granted frame, RGBA, bottom-up
 
 // clang-format off
 EM_JS(double, PageNumber, (const char* name), {
@@ -49,7 +52,7 @@ EM_JS(double, PageNumber, (const char* name), {
 // What this browser lacks, said once on the page (and in the console) at start.
 EM_JS(void, ReportMissingFeatures, (), {
   var missing = [];
-  if (!GLctx.getExtension('WEBGL_polygon_mode')) missing.push('wireframe (F3)');
+  if (GLctx.getSupportedExtensions().indexOf('WEBGL_polygon_mode') < 0) missing.push('wireframe (F3)');
   var note = missing.length ? 'Not in this browser: ' + missing.join(', ') + '.' : "";
   if (note) console.info(note);
   if (Module.velloranNote) Module.velloranNote(note);
@@ -68,6 +71,10 @@ double ReadClock(void*) {
 }
 void Render(void*) {
   RenderFrame(game, session.renderer);
+  // Read before the browser presents the frame; afterwards the drawing buffer is gone.
+  if (options.hold && framesGranted == 1) {
+    heldPicture = ReadFramebufferColor(0, game.screenWidth, game.screenHeight);
+  }
 }
 
 void AnimationFrame() {
@@ -93,6 +100,10 @@ EMSCRIPTEN_KEEPALIVE void velloran_run_frames(long count) {
 }
 EMSCRIPTEN_KEEPALIVE long velloran_frames_run() {
   return framesRun;
+}
+// The last granted frame's picture (hold mode), width x height RGBA rows, bottom row first.
+EMSCRIPTEN_KEEPALIVE const unsigned char* velloran_held_picture() {
+  return heldPicture.data();
 }
 // The HUD's top line as the last frame drew it ("GAME OVER" once time is up).
 EMSCRIPTEN_KEEPALIVE const char* velloran_hud_top() {
