@@ -12,9 +12,14 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
 
 const [site, desktopViews, out] = process.argv.slice(2);
+const here = path.dirname(new URL(import.meta.url).pathname);
+for (const [need, what] of [[path.join(site, 'velloran.js'), 'the browser build'],
+  [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
+  if (!fs.existsSync(need)) { console.log(`FAIL: ${what} is missing (scripts/web --build --browser makes it)`); process.exit(1); }
+}
+const { default: puppeteer } = await import('puppeteer-core');
 const width = 800, height = 600, frameSeconds = 0.02;
 // The scripted play, step by step: a key (DOM code, GLFW code), how it is pressed, and the
 // frames run afterwards; each step ends with a picture.
