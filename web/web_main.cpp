@@ -20,6 +20,7 @@
 // clang-format on
 
 #include "app/frame_loop.h"
+#include "app/input.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "render/readback.h"
@@ -58,10 +59,32 @@ EM_JS(void, ReportMissingFeatures, (), {
   if (Module.velloranNote) Module.velloranNote(note);
 });
 
+// Emscripten's GLFW hands scroll callbacks the page's raw delta (pixels, downward positive),
+// which would zoom a hundred times too far and the wrong way. The game wants wheel steps,
+// upward positive, at least one an event, as desktop GLFW counts them: counted here, in a
+// listener that runs before GLFW's, and taken by the scroll callback.
+EM_JS(void, CountWheelSteps, (), {
+  Module.velloranWheelSteps = 0;
+  window.addEventListener('wheel', function(event) {
+    var steps = -Browser.getMouseWheelDelta(event);
+    Module.velloranWheelSteps += steps > 0 ? Math.max(steps, 1) : (steps < 0 ? Math.min(steps, -1) : 0);
+  }, true);
+});
+
+EM_JS(double, TakeWheelSteps, (), {
+  var steps = Module.velloranWheelSteps;
+  Module.velloranWheelSteps = 0;
+  return steps;
+});
+
 EM_JS(void, TellPageEnded, (), {
   if (Module.velloranEnded) Module.velloranEnded();
 });
 // clang-format on
+
+void OnScroll(GLFWwindow*, double, double) {
+  HandleScroll(game, 0.0, TakeWheelSteps());
+}
 
 void PollEvents(void*) {
   glfwPollEvents();
@@ -134,6 +157,8 @@ int main() {
   windowOptions.fullscreen = false;  // the page offers full screen itself
   GLFWwindow* window = OpenGameWindow(game, windowOptions);
   if (!window) return 1;
+  CountWheelSteps();
+  glfwSetScrollCallback(window, OnScroll);
 
   InstallFileTrial(&bundle);
   session.ownsWindow = true;
