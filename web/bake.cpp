@@ -15,8 +15,8 @@
 #include <sstream>
 
 #include "app/session.h"
-#include "gfx/decoders.h"
 #include "glsl_es.h"
+#include "trial/decoders.h"
 
 namespace fs = std::filesystem;
 
@@ -49,13 +49,13 @@ struct Baker {
 
   void Image(const std::string& path) {
     if (!done.insert(path).second) return;
-    const DecodedPixels pixels = DecodeImage((source / path).string());
+    const DecodedPixels pixels = DecodeImageFile((source / path).string());
     if (pixels.rgb.empty()) return Fail(path, "the image did not decode");
     if (!Write(bundle / "baked" / path, SerializePixels(pixels))) Fail(path, "cannot write");
   }
 
   void Model(const std::string& path) {
-    const DecodedModel model = DecodeModel((source / path).string());
+    const DecodedModel model = DecodeModelFile((source / path).string());
     if (!model.loaded) return Fail(path, "the model did not import");
     if (!Write(bundle / "baked" / path, SerializeModel(model))) Fail(path, "cannot write");
     for (const DecodedMesh& mesh : model.meshes) {
@@ -64,7 +64,7 @@ struct Baker {
   }
 
   void Font(const std::string& path) {
-    const DecodedFont font = DecodeFont((source / path).string());
+    const DecodedFont font = DecodeFontFile((source / path).string());
     if (!font.faceReady) return Fail(path, "the font did not open");
     if (!Write(bundle / "baked" / path, SerializeFont(font))) Fail(path, "cannot write");
   }

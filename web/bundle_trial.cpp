@@ -1,5 +1,5 @@
-// bundle_trial.cpp: the browser build's side of the loaders' gate (gfx/file_trial.h) and of
-// the decoders (gfx/decoders.h). The
+// bundle_trial.cpp: the browser build's side of the loaders' gate (trial/file_trial.h) and
+// of the decoders (trial/decoders.h). The
 // desktop tries every file in a confined worker and hands the loaders its decoded bytes; the
 // browser has those bytes already, baked at build time under baked/<path> in the bundle the
 // page loaded. So a loader asking for `path` gets the baked bytes as a passed trial, and a file
@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "gfx/decoders.h"
-#include "gfx/file_trial.h"
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
 
 namespace {
 
@@ -40,15 +40,18 @@ const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
 
 // The browser has no decoder libraries: a loader only reaches these without a bundle
 // installed, and then nothing decodes (a model refused, an image the fallback colour).
-DecodedModel DecodeModel(const std::string&) {
+DecodedModel DecodeModelFile(const std::string&) {
   DecodedModel model;
   model.error = "the browser build decodes no model files";
   return model;
 }
-DecodedPixels DecodeImage(const std::string&) {
+DecodedPixels DecodeImageFile(const std::string&) {
   return {};
 }
-DecodedFont DecodeFont(const std::string&) {
+DecodedPixels DecodeTextureFile(const std::string&, const std::string&) {
+  return {};
+}
+DecodedFont DecodeFontFile(const std::string&) {
   DecodedFont font;
   font.libraryReady = true;
   return font;

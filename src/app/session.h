@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "gfx/file_trial.h"
+#include "trial/file_trial.h"
 #include "gfx/model.h"
 #include "gfx/text_renderer.h"
 #include "render/frame_render.h"

@@ -7,11 +7,15 @@
 // once instead of filling memory.
 #include "app/settings.h"
 
+#include <unistd.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
+
+#include "trial/safe_file.h"
 
 namespace {
 
@@ -32,8 +36,14 @@ struct SettingsLine {
 
 std::vector<SettingsLine> ReadBoundedLines(const std::string& fileName) {
   std::vector<SettingsLine> lines;
-  FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (!file) return lines;
+  // Non-blocking and regular files only: a FIFO or a device reads as a missing file.
+  RunFileStatus status = RunFileStatus::Read;
+  const int fd = OpenRunFile(fileName, status);
+  FILE* file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  if (!file) {
+    if (fd >= 0) close(fd);
+    return lines;
+  }
   SettingsLine line;
   bool lineStarted = false;
   std::size_t budget = kMaxSettingsBytes;

@@ -10,13 +10,7 @@
 
 #include "gfx/gl.h"
 #include "gfx/shader.h"
-
-// One vertex, 32 bytes, the same layout in memory and in the GL buffer.
-struct Vertex {
-  glm::vec3 position;   // offset 0
-  glm::vec3 normal;     // offset 12, as read from the file
-  glm::vec2 texCoords;  // offset 24, coordinate set 0
-};
+#include "trial/decoders.h"  // Vertex
 
 // One texture of a mesh's material.
 struct Texture {

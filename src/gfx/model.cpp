@@ -5,11 +5,44 @@
 // process when the game runs one; here the decoded meshes become GL objects.
 #include "gfx/model.h"
 
+#include <algorithm>
 #include <iostream>
 
-#include "gfx/decoders.h"
-#include "gfx/file_trial.h"
 #include "gfx/texture.h"
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
+#include "trial/limits.h"
+
+namespace {
+
+// Which of the game's per-model caps `model` exceeds, in words; empty within all of them.
+std::string ModelExcess(const DecodedModel& model) {
+  std::size_t vertices = 0, indices = 0, textureUses = 0;
+  std::vector<const std::string*> textureFiles;
+  for (const DecodedMesh& mesh : model.meshes) {
+    vertices += mesh.vertices.size();
+    indices += mesh.indices.size();
+    textureUses += mesh.textures.size();
+    for (const auto& texture : mesh.textures) {
+      const bool known =
+          std::any_of(textureFiles.begin(), textureFiles.end(),
+                      [&](const std::string* name) { return *name == texture.second; });
+      if (!known && textureFiles.size() <= kMaxModelTextures)
+        textureFiles.push_back(&texture.second);
+    }
+  }
+  const auto over = [](const char* what, std::size_t cap) {
+    return std::string("it has more ") + what + " than allowed (" + std::to_string(cap) + ")";
+  };
+  if (model.meshes.size() > kMaxModelMeshes) return over("meshes", kMaxModelMeshes);
+  if (vertices > kMaxModelVertices) return over("vertices", kMaxModelVertices);
+  if (indices > kMaxModelIndices) return over("indices", kMaxModelIndices);
+  if (textureFiles.size() > kMaxModelTextures) return over("texture files", kMaxModelTextures);
+  if (textureUses > kMaxModelTextureUses) return over("texture uses", kMaxModelTextureUses);
+  return std::string();
+}
+
+}  // namespace
 
 Model::Model(const char* path) {
   Load(path);
@@ -29,9 +62,14 @@ void Model::Load(std::string path) {
     std::cout << "ERROR::ASSIMP:: Did not import " << path << ": " << refusal << std::endl;
     return;
   }
-  if (!tried) decoded = DecodeModel(path);
+  if (!tried) decoded = DecodeModelFile(path);
   if (!decoded.loaded) {
     std::cout << "ERROR::ASSIMP:: " << decoded.error << std::endl;
+    return;
+  }
+  // The game's own bounds on what one model may cost it, whatever the decoder made of it.
+  if (const std::string excess = ModelExcess(decoded); !excess.empty()) {
+    std::cout << "ERROR::ASSIMP:: Did not import " << path << ": " << excess << std::endl;
     return;
   }
   directory = path.substr(0, path.find_last_of('/'));

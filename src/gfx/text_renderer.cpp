@@ -4,8 +4,8 @@
 
 #include <iostream>
 
-#include "gfx/decoders.h"
-#include "gfx/file_trial.h"
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
 
 GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
   const float xpos = x + glyph.bearing.x * scale;
@@ -37,7 +37,7 @@ TextRenderer::TextRenderer(const char* fontPath) {
     font = DecodedFont{};
     font.libraryReady = true;
   } else if (!tried) {
-    font = DecodeFont(fontPath);
+    font = DecodeFontFile(fontPath);
   }
   if (!font.libraryReady) {
     std::cout << "ERROR::FREETYPE: Could not init FreeType Library" << std::endl;

@@ -8,10 +8,9 @@
 
 #include "gfx/gl.h"
 #include "gfx/shader.h"
+#include "trial/decoders.h"  // kGlyphPixelHeight, kGlyphCount
 
 constexpr const char* kFontPath = "fonts/OpenSans-Regular.ttf";  // relative to the working folder
-constexpr unsigned kGlyphPixelHeight = 48;                       // rasterised size of every glyph
-constexpr int kGlyphCount = 128;                                 // codes 0-127
 
 struct Glyph {
   GLuint textureId = 0;   // GL_RED bitmap

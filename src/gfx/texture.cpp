@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "gfx/decoders.h"
-#include "gfx/file_trial.h"
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
 
 namespace {
 
@@ -18,15 +18,17 @@ namespace {
 const unsigned char kFallbackTexel[3] = {255, 0, 255};
 
 // The decoded pixels of `path`: from the file trial's worker when the game runs a trial
-// (nothing when the trial refused the file), else decoded here.
-DecodedPixels ObtainPixels(const char* path) {
+// (nothing when the trial refused the file), else decoded here. A model's texture (`folder`
+// set) is read only inside the model's folder.
+DecodedPixels ObtainPixels(const std::string& path, const std::string& folder = std::string(),
+                           const char* name = nullptr) {
   const char* refusal = nullptr;
   const TrialRecord* tried = PassedTrial(path, refusal);
   DecodedPixels pixels;
   if (tried) {
     ParsePixels(tried->payload, pixels);
   } else if (!refusal) {
-    pixels = DecodeImage(path);
+    pixels = name ? DecodeTextureFile(folder, name) : DecodeImageFile(path);
   }
   return pixels;
 }
@@ -47,7 +49,7 @@ GLuint LoadModelTexture(const char* fileName, std::string directory) {
   const std::string path = directory + '/' + fileName;
   GLuint textureId = 0;
   glGenTextures(1, &textureId);
-  DecodedPixels image = ObtainPixels(path.c_str());
+  DecodedPixels image = ObtainPixels(path, directory, fileName);
 
   glBindTexture(GL_TEXTURE_2D, textureId);
   UploadLevel0(GL_TEXTURE_2D, image);
@@ -90,7 +92,7 @@ GLuint LoadCubemap(std::vector<std::string> faces) {
   int fillHeight = 1;
   bool haveFillSize = false;
   for (size_t i = 0; i < faces.size() && i < 6; ++i) {
-    const DecodedPixels image = ObtainPixels(faces[i].c_str());
+    const DecodedPixels image = ObtainPixels(faces[i]);
     if (image.rgb.empty()) continue;
     glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), 0, GL_RGB, image.width,
                  image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "gfx/decoders.h"
+#include "trial/decoders.h"
 
 TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   DecodedModel model;

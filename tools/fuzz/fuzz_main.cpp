@@ -30,13 +30,13 @@
 #include "app/game.h"
 #include "app/session.h"
 #include "app/settings.h"
-#include "gfx/decoders.h"
-#include "gfx/file_trial.h"
 #include "gfx/model.h"
 #include "gfx/release.h"
 #include "gfx/text_renderer.h"
 #include "gfx/texture.h"
 #include "mutate.h"
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
 
 namespace fs = std::filesystem;
 
@@ -118,6 +118,8 @@ std::string LoadCase(const FuzzCase& c, FileTrial& trial, std::int64_t& workerKi
     refusal = "refused: out of memory";
   } else if (record->verdict == TrialVerdict::TimedOut) {
     refusal = "refused: timed out";
+  } else if (record->verdict == TrialVerdict::Refused) {
+    refusal = "refused: not read";
   }
   // The loaders run for refused files too: they must take their failure path on their own.
   std::string outcome;
@@ -174,11 +176,11 @@ const TypeInfo* FindType(const std::vector<TypeInfo>& types, const std::string& 
 int DecodeDirectly(const TypeInfo& info, const std::string& path) {
   std::set_new_handler([] { _exit(99); });
   bool decoded = false;
-  if (info.type == FuzzType::Collada) decoded = DecodeModel(path).loaded;
+  if (info.type == FuzzType::Collada) decoded = DecodeModelFile(path).loaded;
   if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) {
-    decoded = !DecodeImage(path).rgb.empty();
+    decoded = !DecodeImageFile(path).rgb.empty();
   }
-  if (info.type == FuzzType::TrueType) decoded = DecodeFont(path).faceReady;
+  if (info.type == FuzzType::TrueType) decoded = DecodeFontFile(path).faceReady;
   std::printf("%s\n", decoded ? "decoded" : "not decoded");
   return decoded ? 0 : 1;
 }
@@ -239,7 +241,7 @@ int main(int argc, char** argv) {
           const fs::path link = folder / entry.path().filename();
           std::error_code ignored;
           if (entry.path().extension() == ".jpg" && !fs::exists(link)) {
-            fs::create_symlink(fs::absolute(entry.path()), link, ignored);
+            fs::copy_file(entry.path(), link, ignored);  // a link out would be refused
           }
         }
       }
@@ -258,7 +260,10 @@ int main(int argc, char** argv) {
   }
 
   FileTrial trial;
-  if (!StartFileTrial(trial, plan)) {
+  TrialLimits limits;
+  limits.totalSeconds = 24 * 3600.0;  // a campaign tries thousands of files
+  limits.totalBytes = ~std::size_t{0};
+  if (!StartFileTrial(trial, plan, limits)) {
     std::printf("fuzz: could not start the trial process\n");
     return 2;
   }

@@ -1,17 +1,28 @@
 // decoders.h: the game's calls into its file decoders (Assimp, SOIL, FreeType), free of GL,
 // and a compact byte form of what they produce.
 //
-// The loaders use these in the game's own process when no file trial runs (tests, tools);
-// in the game the trial's worker processes run them, and the loaders build their GL objects
-// from the bytes a worker sent back. Either way a file is decoded by the same code, and the
-// game process never parses a model, image or font file itself.
+// Decoders work on bytes already in memory: the file is read (see safe_file.h) before any
+// decoder runs, so a decoder never opens anything itself. The loaders use the *File helpers
+// in the game's own process when no file trial runs (tests, tools); in the game the trial's
+// confined workers run the decoders, and the loaders build their GL objects from the bytes a
+// worker sent back. Either way a file is decoded by the same code, and the game process never
+// parses a model, image or font file itself.
 #pragma once
 
+#include <glm/glm.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "gfx/mesh.h"
+// One vertex, 32 bytes, the same layout in memory, in the byte form and in the GL buffer.
+struct Vertex {
+  glm::vec3 position;   // offset 0
+  glm::vec3 normal;     // offset 12, as read from the file
+  glm::vec2 texCoords;  // offset 24, coordinate set 0
+};
+
+constexpr unsigned kGlyphPixelHeight = 48;  // rasterised size of every HUD glyph
+constexpr int kGlyphCount = 128;            // codes 0-127
 
 // One mesh as the model loader builds it: vertices (missing attributes are zero), the faces'
 // indices in order, and the material's texture files as (sampler stem, file name) pairs,
@@ -56,9 +67,20 @@ struct DecodedFont {
 // The path the model loader opens for a material texture of the model at `modelPath`.
 std::string ModelTexturePath(const std::string& modelPath, const std::string& textureName);
 
-DecodedModel DecodeModel(const std::string& path);   // Assimp import, the loader's walk
-DecodedPixels DecodeImage(const std::string& path);  // SOIL, always as RGB
-DecodedFont DecodeFont(const std::string& path);     // FreeType face + the HUD's glyphs
+// Assimp import of `bytes` as the file `path` (its name picks the format and appears in
+// Assimp's messages), then the loader's walk. `readable` false: the file could not be opened,
+// and Assimp says so in its own words.
+DecodedModel DecodeModel(const std::string& path, const std::string& bytes, bool readable);
+DecodedPixels DecodeImage(const std::string& bytes);  // SOIL, always as RGB
+DecodedFont DecodeFont(const std::string& bytes);     // FreeType face + the HUD's glyphs
+
+// The same, reading the file first with the game's safe open and the cap for its type. A
+// model that exists but may not be read (not a regular file, too large) is refused in the
+// words the trial uses.
+DecodedModel DecodeModelFile(const std::string& path);
+DecodedPixels DecodeImageFile(const std::string& path);
+DecodedPixels DecodeTextureFile(const std::string& folder, const std::string& name);
+DecodedFont DecodeFontFile(const std::string& path);
 
 // Byte forms for the trip from a worker process. Parsing checks every length against the
 // bytes at hand and fails rather than trusting them.

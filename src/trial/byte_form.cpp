@@ -1,12 +1,11 @@
 // byte_form.cpp: the compact byte forms of decoded models, images and fonts (see decoders.h).
 //
 // Kept apart from the decoders themselves so that a build without the decoder libraries (the
-// browser's, which loads data baked into these forms) still parses them with the same checks.
+// browser's, which loads data baked into these forms) parses them with the same checks.
 #include <cstdint>
 #include <cstring>
 
-#include "gfx/decoders.h"
-#include "gfx/text_renderer.h"
+#include "trial/decoders.h"
 
 namespace {
 

@@ -1,0 +1,152 @@
+// confinement.cpp: the worker's limits and its system-call filter.
+//
+// The filter is one table, read top to bottom by a reviewer: calls allowed outright, calls
+// allowed with a condition on their arguments, and calls refused softly with an error (a
+// library probing for a file or printing a warning fails cleanly instead of dying). Anything
+// not in the table kills the process, which the broker then reports as a crash (SIGSYS).
+#include "trial/confinement.h"
+
+#include <fcntl.h>
+#include <seccomp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELLORAN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELLORAN_ASAN 1
+#endif
+#endif
+
+namespace {
+
+[[noreturn]] void OnAllocationFailure() {
+  _exit(kOutOfMemoryExit);
+}
+
+// One entry of the filter: a call, what happens to it, and at most one argument condition.
+struct FilterRule {
+  int call;
+  std::uint32_t action;
+  int conditions;  // 0 or 1
+  scmp_arg_cmp condition;
+};
+
+bool InstallFilter(int reportFd) {
+  const scmp_arg_cmp none{};
+  const std::uint64_t self = static_cast<std::uint64_t>(getpid());
+  const std::uint64_t report = static_cast<std::uint64_t>(reportFd);
+  const FilterRule rules[] = {
+      // The report: the only descriptor written to. Other writes (a library's warning on
+      // standard error, which is closed) fail as a closed descriptor would.
+      {SCMP_SYS(write), SCMP_ACT_ALLOW, 1, SCMP_A0(SCMP_CMP_EQ, report)},
+      {SCMP_SYS(write), SCMP_ACT_ERRNO(EBADF), 1, SCMP_A0(SCMP_CMP_NE, report)},
+      {SCMP_SYS(close), SCMP_ACT_ALLOW, 0, none},  // only its own descriptors exist
+      // Memory: the decoders allocate freely. Never executable: injected code stays data.
+      {SCMP_SYS(brk), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(mmap), SCMP_ACT_ALLOW, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)},
+      {SCMP_SYS(mprotect), SCMP_ACT_ALLOW, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)},
+      {SCMP_SYS(munmap), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(mremap), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(madvise), SCMP_ACT_ALLOW, 0, none},
+      // The C library's locks; the worker has one thread, so a wait only wakes itself.
+      {SCMP_SYS(futex), SCMP_ACT_ALLOW, 0, none},
+      // Clocks and identity: read-only facts about the process itself.
+      {SCMP_SYS(clock_gettime), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(gettimeofday), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(getpid), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(gettid), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(getrandom), SCMP_ACT_ALLOW, 0, none},  // the allocator's start-up
+      // A failed assertion aborts: its own signals, to itself only, so the broker sees the
+      // decoder's own SIGABRT.
+      {SCMP_SYS(rt_sigprocmask), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(rt_sigaction), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(rt_sigreturn), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(tgkill), SCMP_ACT_ALLOW, 1, SCMP_A0(SCMP_CMP_EQ, self)},
+      {SCMP_SYS(exit), SCMP_ACT_ALLOW, 0, none},
+      {SCMP_SYS(exit_group), SCMP_ACT_ALLOW, 0, none},
+      // Looking for files fails softly: there are none to find.
+      {SCMP_SYS(open), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(openat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(stat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(lstat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(fstat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(newfstatat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(access), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(faccessat), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(readlink), SCMP_ACT_ERRNO(EACCES), 0, none},
+      {SCMP_SYS(lseek), SCMP_ACT_ERRNO(ESPIPE), 0, none},
+      {SCMP_SYS(ioctl), SCMP_ACT_ERRNO(ENOTTY), 0, none},  // "is this a terminal?"
+  };
+  // Everything else (socket, connect, execve, clone, fork, kill, ptrace, ...) kills.
+  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
+  if (!filter) return false;
+  bool ok = true;
+  for (const FilterRule& rule : rules) {
+    const int added = rule.conditions
+                          ? seccomp_rule_add(filter, rule.action, rule.call, 1, rule.condition)
+                          : seccomp_rule_add(filter, rule.action, rule.call, 0);
+    ok = ok && added == 0;
+  }
+  ok = ok && seccomp_load(filter) == 0;
+  seccomp_release(filter);
+  return ok;
+}
+
+}  // namespace
+
+void DieWithParent(pid_t parent) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(1);  // the parent left before the line above
+}
+
+void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork) {
+  rlimit none{0, 0};
+  setrlimit(RLIMIT_CORE, &none);
+  const rlim_t cpuSeconds = static_cast<rlim_t>(std::ceil(limits.seconds)) + 1;
+  rlimit cpu{cpuSeconds, cpuSeconds + 1};
+  setrlimit(RLIMIT_CPU, &cpu);
+#ifndef VELLORAN_ASAN
+  // AddressSanitizer reserves terabytes of address space up front; there the broker's watch
+  // on resident memory is the only bound.
+  if (addressSpaceAtFork > 0) {
+    const rlim_t bytes = static_cast<rlim_t>(addressSpaceAtFork + limits.memoryBytes);
+    rlimit memory{bytes, bytes};
+    setrlimit(RLIMIT_AS, &memory);
+  }
+#else
+  (void)addressSpaceAtFork;
+#endif
+  std::set_new_handler(OnAllocationFailure);
+}
+
+bool ConfineWorker(int reportFd) {
+  // A session of its own: no controlling terminal to push keystrokes into, and a process
+  // group the broker can end whole.
+  if (setsid() < 0) return false;
+  // Every descriptor but the report goes: the game's pipe, the terminal, anything inherited.
+  if (reportFd > 0 && syscall(SYS_close_range, 0u, static_cast<unsigned>(reportFd - 1), 0u) != 0)
+    return false;
+  if (syscall(SYS_close_range, static_cast<unsigned>(reportFd + 1), ~0u, 0u) != 0) return false;
+  // No new descriptors, processes or file bytes, even through a call the filter would let by.
+  const rlimit zero{0, 0};
+  if (setrlimit(RLIMIT_NOFILE, &zero) != 0 || setrlimit(RLIMIT_NPROC, &zero) != 0 ||
+      setrlimit(RLIMIT_FSIZE, &zero) != 0) {
+    return false;
+  }
+  // No gaining privileges through exec, and no other process of the user may trace or read
+  // this one's memory.
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+  if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) return false;
+  return InstallFilter(reportFd);
+}

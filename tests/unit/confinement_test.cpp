@@ -1,0 +1,153 @@
+// Confinement: a worker that has confined itself tries, as a decoder taken over by its file
+// would, each thing it must not be able to do. Each attempt runs in a child of its own (a
+// forbidden call ends the child); the child says 'S' on its report pipe when the attempt
+// worked, 'F' when it failed with an error.
+#include "trial/confinement.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "trial/safe_file.h"
+
+namespace {
+
+int extraFd = -1;  // a descriptor the child inherited: the game's pipe in a real worker
+
+struct Attempt {
+  const char* what;
+  bool (*works)(pid_t parent);  // true: the attempt did what it wanted
+};
+
+const Attempt kAttempts[] = {
+    {"read a file", [](pid_t) { return open("/etc/passwd", O_RDONLY) >= 0; }},
+    {"create a file",
+     [](pid_t) { return open("confinement_test_written", O_WRONLY | O_CREAT, 0600) >= 0; }},
+    {"open a socket", [](pid_t) { return socket(AF_UNIX, SOCK_STREAM, 0) >= 0; }},
+    {"run a program",
+     [](pid_t) {
+       char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
+       return execv("/bin/true", argv) == 0;
+     }},
+    {"start a process", [](pid_t) { return fork() >= 0; }},
+    {"signal the game", [](pid_t parent) { return kill(parent, SIGCONT) == 0; }},
+    {"trace the game", [](pid_t parent) { return ptrace(PTRACE_ATTACH, parent, 0, 0) == 0; }},
+    {"read the game's memory",
+     [](pid_t parent) {
+       char byte = 0;
+       iovec local{&byte, 1}, remote{reinterpret_cast<void*>(&extraFd), 1};
+       return process_vm_readv(parent, &local, 1, &remote, 1, 0) == 1;
+     }},
+    {"push keys into the terminal",
+     [](pid_t) {
+       char key = 'x';
+       return ioctl(0, TIOCSTI, &key) == 0;
+     }},
+    {"write for another file", [](pid_t) { return write(extraFd, "forged", 6) == 6; }},
+    {"make memory executable",
+     [](pid_t) {
+       return mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) !=
+              MAP_FAILED;
+     }},
+    {"leave its session", [](pid_t) { return setsid() >= 0; }},
+};
+
+}  // namespace
+
+TEST(Confinement, ATakenOverWorkerCanDoNothingButReportAndAllocate) {
+  const pid_t parent = getpid();
+  for (const Attempt& attempt : kAttempts) {
+    int report[2], other[2];
+    ASSERT_EQ(pipe(report), 0);
+    ASSERT_EQ(pipe(other), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      extraFd = other[1];
+      close(report[0]);
+      if (!ConfineWorker(report[1])) _exit(kUnconfinedExit);
+      // What a decoder needs still works: memory, and the report.
+      void* block = std::malloc(64 << 20);
+      if (!block) _exit(3);
+      static_cast<char*>(block)[1000] = 1;
+      std::free(block);
+      const char verdict = attempt.works(parent) ? 'S' : 'F';
+      _exit(write(report[1], &verdict, 1) == 1 ? 0 : 4);
+    }
+    close(report[1]);
+    close(other[1]);
+    char verdict = '-';
+    const bool said = read(report[0], &verdict, 1) == 1;
+    int status = 0;
+    waitpid(child, &status, 0);
+    char forged = 0;
+    EXPECT_EQ(read(other[0], &forged, 1), 0) << attempt.what << ": wrote on an inherited pipe";
+    close(report[0]);
+    close(other[0]);
+    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
+    EXPECT_TRUE((said && verdict == 'F' && WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
+                (!said && killed))
+        << attempt.what << ": verdict " << verdict << ", status " << status;
+  }
+  EXPECT_NE(access("confinement_test_written", F_OK), 0);
+}
+
+// Run-time files: a FIFO, a device, a directory and an oversized file are refused on the
+// open descriptor at once; a texture name that leaves its folder is refused, however spelt.
+TEST(SafeFile, RefusesWhatIsNotASmallRegularFileInsideItsFolder) {
+  char folder[] = "/tmp/velloran_safe_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string root = folder;
+  ASSERT_EQ(mkdir((root + "/model").c_str(), 0700), 0);
+  ASSERT_EQ(mkfifo((root + "/model/fifo.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/etc/hostname", (root + "/model/out.jpg").c_str()), 0);
+  ASSERT_EQ(symlink("../secret.jpg", (root + "/model/up.jpg").c_str()), 0);
+  FILE* file = std::fopen((root + "/model/ok.jpg").c_str(), "w");
+  std::fputs("twelve bytes", file);
+  std::fclose(file);
+  std::fclose(std::fopen((root + "/secret.jpg").c_str(), "w"));
+
+  std::string bytes;
+  const struct {
+    std::string path;
+    std::size_t cap;
+    RunFileStatus expected;
+  } whole[] = {{root + "/model/ok.jpg", 12, RunFileStatus::Read},
+               {root + "/model/ok.jpg", 11, RunFileStatus::TooLarge},
+               {root + "/model/none.jpg", 12, RunFileStatus::Missing},
+               {root + "/model/fifo.jpg", 12, RunFileStatus::NotRegular},
+               {"/dev/zero", 12, RunFileStatus::NotRegular},
+               {root + "/model", 12, RunFileStatus::NotRegular},
+               {"/proc/self/status", 12, RunFileStatus::TooLarge}};
+  for (const auto& c : whole) {
+    EXPECT_EQ(ReadRunFile(c.path, c.cap, bytes), c.expected) << c.path;
+  }
+  EXPECT_EQ(bytes, "");
+  const struct {
+    const char* name;
+    RunFileStatus expected;
+  } inside[] = {{"ok.jpg", RunFileStatus::Read},
+                {"fifo.jpg", RunFileStatus::NotRegular},
+                {"../secret.jpg", RunFileStatus::Outside},
+                {"/etc/hostname", RunFileStatus::Outside},
+                {"out.jpg", RunFileStatus::Outside},
+                {"up.jpg", RunFileStatus::Outside},
+                {"../model/ok.jpg", RunFileStatus::Outside}};
+  for (const auto& c : inside) {
+    EXPECT_EQ(ReadRunFileInside(root + "/model", c.name, 64, bytes), c.expected) << c.name;
+  }
+  ASSERT_EQ(ReadRunFileInside(root + "/model", "ok.jpg", 64, bytes), RunFileStatus::Read);
+  EXPECT_EQ(bytes, "twelve bytes");
+  std::filesystem::remove_all(root);
+}
