@@ -1,0 +1,188 @@
+// The browser build in headless Chromium (SwiftShader's WebGL 2), against the desktop build's
+// pictures of the same scripted play: same size, same scripted clock, same keys.
+//
+//   node browser_test.mjs <site folder> <desktop_views program> <out folder>
+//
+// Picture measure: the mean absolute difference of the R, G and B bytes over the whole picture
+// (0-255 scale), and the share of pixels whose largest channel difference exceeds 48. A web
+// picture must be close to the desktop's of the same step, and each key must change the
+// picture far more than the two renderers differ.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+
+const [site, desktopViews, out] = process.argv.slice(2);
+const here = path.dirname(new URL(import.meta.url).pathname);
+for (const [need, what] of [[path.join(site, 'velloran.js'), 'the browser build'],
+  [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
+  if (!fs.existsSync(need)) { console.log(`FAIL: ${what} is missing (scripts/web --build --browser makes it)`); process.exit(1); }
+}
+const { default: puppeteer } = await import('puppeteer-core');
+const width = 800, height = 600, frameSeconds = 0.02;
+// The scripted play, step by step: a key (DOM code, GLFW code), how it is pressed, and the
+// frames run afterwards; each step ends with a picture.
+const steps = [
+  { name: 'start', code: '', glfw: 0, mode: 'none', frames: 5 },
+  { name: 'w', code: 'KeyW', glfw: 87, mode: 'hold', frames: 15 },
+  { name: 'a', code: 'KeyA', glfw: 65, mode: 'hold', frames: 15 },
+  { name: 'space', code: 'Space', glfw: 32, mode: 'tap', frames: 8 },
+  { name: 'f6', code: 'F6', glfw: 295, mode: 'tap', frames: 2 },
+];
+const gameOver = { name: 'gameover', code: '', glfw: 0, mode: 'none', frames: 20 };
+const gameOverSeconds = 5;  // 20 frames of 5 s: past the 90 s countdown
+const limits = { meanToDesktop: 6, shareToDesktop: 0.04, keyOverRenderers: 3 };
+
+const failures = [];
+const check = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); if (!ok) failures.push(what); };
+
+function compare(a, b, rows = [0, height]) {
+  let sum = 0, gross = 0, n = 0;
+  for (let y = rows[0]; y < rows[1]; ++y) {
+    for (let i = y * width * 4; i < (y + 1) * width * 4; i += 4) {
+      const d = [0, 1, 2].map((c) => Math.abs(a[i + c] - b[i + c]));
+      sum += d[0] + d[1] + d[2];
+      if (Math.max(...d) > 48) ++gross;
+      ++n;
+    }
+  }
+  return { mean: sum / (3 * n), share: gross / n };
+}
+const fmt = (m) => `mean ${m.mean.toFixed(2)}, share ${(100 * m.share).toFixed(2)}%`;
+
+function desktopPictures(seconds, list) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-desktop-'));
+  execFileSync(desktopViews, [dir, width, height, seconds,
+    ...list.map((s) => `${s.name}:${s.glfw}:${s.mode}:${s.frames}`)].map(String), { stdio: 'inherit' });
+  const pictures = Object.fromEntries(list.map((s) => [s.name, fs.readFileSync(path.join(dir, `${s.name}.rgba`))]));
+  fs.rmSync(dir, { recursive: true, force: true });
+  return pictures;
+}
+
+// The site as static files on a loopback port.
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const server = http.createServer((req, res) => {
+  const file = path.join(site, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
+  fs.readFile(file, (err, data) => {
+    res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    res.end(err ? undefined : data);
+  });
+});
+await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
+const base = `http://127.0.0.1:${server.address().port}/?`;
+const sizeQuery = `width=${width}&height=${height}`;
+
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-chromium-'));
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile, headless: true,
+  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run'],
+});
+
+async function open(query, size = sizeQuery) {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(e.message));
+  const started = Date.now();
+  await page.goto(base + size + query);
+  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
+  return { page, errors, started };
+}
+
+async function runFrames(page, count) {
+  const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
+  await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+}
+
+async function heldPicture(page, name) {
+  const b64 = await page.evaluate((n) => {
+    const at = Module._velloran_held_picture();
+    const bytes = Module.HEAPU8.subarray(at, at + n);
+    let s = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return btoa(s);
+  }, width * height * 4);
+  const picture = Buffer.from(b64, 'base64');
+  fs.writeFileSync(path.join(out, `web-${name}.rgba`), picture);
+  return picture;
+}
+
+async function play(page, step) {
+  if (step.mode === 'hold') await page.keyboard.down(step.code);
+  if (step.mode === 'tap') await page.keyboard.press(step.code);
+  await runFrames(page, step.frames);
+  if (step.mode === 'hold') await page.keyboard.up(step.code);
+  return heldPicture(page, step.name);
+}
+
+try {
+  fs.mkdirSync(out, { recursive: true });
+  const desktop = desktopPictures(frameSeconds, steps);
+
+  // A player's first visit (a fresh profile, nothing cached, settings.conf's size, the real
+  // clock): the time from navigation to the first frame drawn.
+  const cold = await open('', '');
+  await cold.page.waitForFunction(() => Module._velloran_frames_run() >= 1, { timeout: 60000, polling: 20 });
+  console.log(`first frame ${Date.now() - cold.started} ms after navigation (cold, 1280 x 720)`);
+  check(cold.errors.length === 0, `no console errors (${cold.errors.join(' | ')})`);
+  await cold.page.close();
+
+  // The start view and the four keys, in one scripted play.
+  const first = await open(`&clock=${frameSeconds}&hold`);
+  check(await first.page.evaluate(() => Module.ctx instanceof WebGL2RenderingContext), 'the canvas has a WebGL 2 context');
+  let previous = null;
+  for (const step of steps) {
+    const web = await play(first.page, step);
+    const toDesktop = compare(web, desktop[step.name]);
+    check(toDesktop.mean <= limits.meanToDesktop && toDesktop.share <= limits.shareToDesktop,
+      `${step.name}: web vs desktop ${fmt(toDesktop)}`);
+    if (previous) {
+      const change = compare(web, previous);
+      check(change.mean >= limits.keyOverRenderers * Math.max(toDesktop.mean, 1),
+        `${step.name}: the key changed the picture (${fmt(change)})`);
+    }
+    previous = web;
+  }
+  // Five wheel steps up in the free camera zoom in by five degrees, as on the desktop (no
+  // desktop picture: its scripted play has keys only).
+  await first.page.mouse.move(width / 2, height / 2);
+  const before = await play(first.page, { name: 'pointer', mode: 'none', frames: 1 });
+  for (let i = 0; i < 5; ++i) await first.page.mouse.wheel({ deltaY: -100 });
+  const zoomed = await play(first.page, { name: 'wheel', mode: 'none', frames: 1 });
+  // A field of view narrowed from 45 to 40 degrees magnifies the picture about its centre by
+  // tan(22.5)/tan(20): the earlier picture so magnified must match the zoomed one far better
+  // than the earlier one as it was.
+  const k = Math.tan((22.5 * Math.PI) / 180) / Math.tan((20 * Math.PI) / 180);
+  const magnified = Buffer.alloc(zoomed.length);
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const sx = Math.round(width / 2 + (x + 0.5 - width / 2) / k - 0.5);
+      const sy = Math.round(height / 2 + (y + 0.5 - height / 2) / k - 0.5);
+      before.copy(magnified, (y * width + x) * 4, (sy * width + sx) * 4, (sy * width + sx) * 4 + 4);
+    }
+  }
+  const asWas = compare(zoomed, before), asZoom = compare(zoomed, magnified);
+  check(asZoom.mean * 2 < asWas.mean, `wheel up zooms in: ${fmt(asZoom)} to the magnified picture, ${fmt(asWas)} to it as it was`);
+  check(first.errors.length === 0, `no console errors (${first.errors.join(' | ')})`);
+  await first.page.close();
+
+  // A fast scripted clock to the end of the countdown; then Escape ends the game.
+  const second = await open(`&clock=${gameOverSeconds}&hold`);
+  const web = await play(second.page, gameOver);
+  check(await second.page.evaluate(() => UTF8ToString(Module._velloran_hud_top())) === 'GAME OVER', 'the HUD says GAME OVER');
+  const desktopEnd = desktopPictures(gameOverSeconds, [gameOver]).gameover;
+  const hudBand = [height - 60, height];  // rows bottom-up: the top line's band
+  check(compare(web, desktopEnd, hudBand).mean <= limits.meanToDesktop, `game over: HUD band web vs desktop ${fmt(compare(web, desktopEnd, hudBand))}`);
+  await second.page.keyboard.press('Escape');
+  await runFrames(second.page, 1);
+  check(await second.page.evaluate(() => document.getElementById('status').textContent.includes('ended')), 'Escape ends the game and the page says so');
+  check(second.errors.length === 0, `no console errors (${second.errors.join(' | ')})`);
+
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
+if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }

@@ -1,0 +1,58 @@
+// bundle_trial.cpp: the browser build's side of the loaders' gate (trial/file_trial.h) and
+// of the decoders (trial/decoders.h). The
+// desktop tries every file in a confined worker and hands the loaders its decoded bytes; the
+// browser has those bytes already, baked at build time under baked/<path> in the bundle the
+// page loaded. So a loader asking for `path` gets the baked bytes as a passed trial, and a file
+// the bundle lacks is refused like a file whose trial failed.
+#include <fstream>
+#include <sstream>
+
+#include "trial/decoders.h"
+#include "trial/file_trial.h"
+
+namespace {
+
+FileTrial* installed = nullptr;
+
+}  // namespace
+
+void InstallFileTrial(FileTrial* trial) {
+  installed = trial;
+}
+
+const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
+  refusal = nullptr;
+  if (!installed) return nullptr;
+  const auto known = installed->records.find(path);
+  if (known != installed->records.end()) return &known->second;
+  std::ifstream file("baked/" + path, std::ios::binary);
+  if (!file) {
+    refusal = "it is not in the browser's bundle";
+    return nullptr;
+  }
+  std::stringstream bytes;
+  bytes << file.rdbuf();
+  TrialRecord& record = installed->records[path];
+  record.decoded = true;
+  record.payload = bytes.str();
+  return &record;
+}
+
+// The browser has no decoder libraries: a loader only reaches these without a bundle
+// installed, and then nothing decodes (a model refused, an image the fallback colour).
+DecodedModel DecodeModelFile(const std::string&) {
+  DecodedModel model;
+  model.error = "the browser build decodes no model files";
+  return model;
+}
+DecodedPixels DecodeImageFile(const std::string&) {
+  return {};
+}
+DecodedPixels DecodeTextureFile(const std::string&, const std::string&) {
+  return {};
+}
+DecodedFont DecodeFontFile(const std::string&) {
+  DecodedFont font;
+  font.libraryReady = true;
+  return font;
+}
