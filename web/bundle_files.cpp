@@ -24,3 +24,26 @@ int OpenRunFile(const std::string& path, RunFileStatus& status) {
   status = RunFileStatus::Read;
   return fd;
 }
+
+RunFileStatus ReadRunFile(const std::string& path, std::size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  RunFileStatus status = RunFileStatus::Read;
+  const int fd = OpenRunFile(path, status);
+  if (fd < 0) return status;
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got <= 0) {
+      status = got < 0 ? RunFileStatus::Unreadable : status;
+      break;
+    }
+    if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) {
+      status = RunFileStatus::TooLarge;
+      break;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  if (status != RunFileStatus::Read) bytes.clear();
+  return status;
+}

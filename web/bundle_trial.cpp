@@ -9,6 +9,7 @@
 
 #include "trial/decoders.h"
 #include "trial/file_trial.h"
+#include "trial/shader_trial.h"
 
 namespace {
 
@@ -55,4 +56,11 @@ DecodedFont DecodeFontFile(const std::string&) {
   DecodedFont font;
   font.libraryReady = true;
   return font;
+}
+
+// The desktop tries each shader pair in a worker with a GL context of its own before its driver
+// sees the sources. A browser compiles WebGL shaders in its own sandboxed GPU process, so the
+// page compiles the bundle's sources directly.
+const ShaderPairTrial* TriedShaderPair(const char*, const char*) {
+  return nullptr;
 }
