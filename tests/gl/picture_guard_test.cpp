@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -68,6 +69,11 @@ const PictureView kViews[] = {
     {"shadows_off", 0.0, ShadowCornerUnshadowed, 2, "shadows_on"},
     {"wireframe", 0.0, Wireframe, 2, nullptr},
 };
+
+// Failure messages name the view rather than dumping its bytes.
+void PrintTo(const PictureView& view, std::ostream* out) {
+  *out << view.name;
+}
 
 std::string ReferencePath(const char* name) {
   return std::string("tests/gl/pictures/") + name + ".png";
