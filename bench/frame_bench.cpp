@@ -1,21 +1,32 @@
-// frame_bench.cpp: how long a frame of the real game takes here.
+// frame_bench.cpp: how long a frame of the real game takes here, beside its floor.
 //
-// Starts the whole game (shaders, models, world, targets) in a visible window, drives a fixed
-// route with a scripted clock for a fixed number of frames and prints the median and 95th
-// percentile wall-clock frame time, each pass's share from GL timer queries, the same split
-// measured with a glFinish after every pass (the honest one on a software renderer, which only
-// does the work when a target is flushed), and the frame time of a bare clear-and-swap loop of
-// the same window in the same run. Compare ratios within one run: the machines are shared.
+// Starts the whole game (shaders, models, world, targets) in a visible window and, in a second
+// window of the same size, the floor: the same game from a copy of the data folder whose
+// fragment stages only write one constant colour (vertex stages, models, passes, targets and
+// draws unchanged). What the floor costs no shading can save; the game's cost over it is what
+// the fragment shaders spend. Both drive the same route with a scripted clock, in alternating
+// rounds so that other load on a shared machine falls on both alike.
+//
+// Printed: the median and 95th percentile of the frame's wall-clock time and of its CPU time
+// over all threads (a software renderer shades on several), each pass's split measured with a
+// glFinish after every pass (the honest one on a software renderer, which only does the work
+// when a target is flushed), with a GL timer query beside it, and a bare clear-and-swap loop.
+// Compare ratios within one run: the machines are shared.
 //
 // Usage: frame_bench [frames] [width height]   (defaults: 240 frames, 1280 x 720). Run it from
-// the repository root (it reads shader/, assets/, textures/ and fonts/ from there).
+// the repository root (it reads shader/, assets/, textures/ and fonts/ from there); the floor's
+// folder is made under the system's temporary folder and removed at the end.
 #include <GLFW/glfw3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/scripted_play.h"
@@ -23,7 +34,10 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+constexpr int kRounds = 4;  // game and floor take turns this many times
 
 double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -34,6 +48,10 @@ double Percentile(std::vector<double> values, double p) {
   std::sort(values.begin(), values.end());
   const size_t index = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
   return values[index];
+}
+
+double Least(const std::vector<double>& values) {
+  return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
 }
 
 // The route, in frames at a fixed 1/30 s: paddle ahead, turn, sprint, jump, turn back.
@@ -50,14 +68,80 @@ void ScheduleRoute(ScriptedPlay& play, long frames) {
   for (const Step& s : steps) {
     const long from = static_cast<long>(s.at * static_cast<double>(frames));
     const long to = from + std::max(1L, static_cast<long>(s.length * static_cast<double>(frames)));
-    ScheduleKey(play, from, s.key, GLFW_PRESS);
-    ScheduleKey(play, to, s.key, GLFW_RELEASE);
+    ScheduleKey(play, play.frameIndex + from, s.key, GLFW_PRESS);
+    ScheduleKey(play, play.frameIndex + to, s.key, GLFW_RELEASE);
   }
 }
 
-void PrintStats(const char* label, const std::vector<double>& ms) {
-  std::printf("%-30s median %7.2f ms   p95 %7.2f ms   (%zu frames)\n", label, Percentile(ms, 0.5),
-              Percentile(ms, 0.95), ms.size());
+// The floor's data folder: the game's models, textures and font through links, its vertex
+// stages copied, and every fragment stage replaced by one that writes a constant colour.
+// Empty on failure.
+std::string MakeFloorFolder() {
+  std::string pattern = (fs::temp_directory_path() / "velloran_floor_XXXXXX").string();
+  if (!mkdtemp(pattern.data())) return "";
+  const fs::path floor = pattern;
+  std::error_code error;
+  for (const char* folder : {"assets", "textures", "fonts"})
+    fs::create_directory_symlink(fs::absolute(folder), floor / folder, error);
+  fs::create_directory(floor / "shader", error);
+  for (const fs::directory_entry& entry : fs::directory_iterator("shader", error)) {
+    const fs::path name = entry.path().filename();
+    if (entry.path().extension() == ".vertex") {
+      fs::copy_file(entry.path(), floor / "shader" / name, error);
+    } else if (entry.path().extension() == ".fragment") {
+      std::ofstream(floor / "shader" / name) << "#version 330 core\nout vec4 FragColor;\n"
+                                                "void main() { FragColor = vec4(0.5); }\n";
+    }
+  }
+  if (error) {
+    std::fprintf(stderr, "frame_bench: could not make the floor's folder: %s\n",
+                 error.message().c_str());
+    fs::remove_all(floor, error);
+    return "";
+  }
+  return floor.string();
+}
+
+// One side of the comparison: a running game and what was measured of it.
+struct Side {
+  explicit Side(const char* n) : name(n) {}
+  const char* name;
+  std::unique_ptr<ScriptedPlay> play = std::make_unique<ScriptedPlay>();
+  PassTimers timers;
+  std::vector<double> frameWall, frameCpu;
+  std::vector<double> passGpu[kRenderPassCount], passWall[kRenderPassCount],
+      passCpu[kRenderPassCount];
+};
+
+// One round of one side: route frames as the game runs them (no timers), then frames with a
+// glFinish and a timer query around every pass.
+void MeasureRound(Side& side, long frames, long splitFrames) {
+  ScriptedPlay& play = *side.play;
+  glfwMakeContextCurrent(play.window);
+  for (long i = 0; i < frames; ++i) {
+    const Clock::time_point start = Clock::now();
+    const double cpuStart = ProcessCpuSeconds();
+    RunScriptedFrames(play, 1);
+    FinishRendering();
+    side.frameWall.push_back(Ms(Clock::now() - start));
+    side.frameCpu.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
+  }
+  side.timers.finishEachPass = true;
+  play.session.renderer.timers = &side.timers;
+  for (long i = 0; i < splitFrames; ++i) {
+    RunScriptedFrames(play, 1);
+    CollectPassTimes(side.timers);
+    for (int p = 0; p < kRenderPassCount; ++p) {
+      side.passGpu[p].push_back(side.timers.gpuMs[p]);
+      side.passWall[p].push_back(side.timers.wallMs[p]);
+      side.passCpu[p].push_back(side.timers.cpuMs[p]);
+    }
+  }
+  play.session.renderer.timers = nullptr;
+}
+
+void PrintRow(const char* label, double game, double floor) {
+  std::printf("%-34s %9.2f %9.2f %7.2fx\n", label, game, floor, floor > 0.0 ? game / floor : 0.0);
 }
 
 }  // namespace
@@ -70,92 +154,96 @@ int main(int argc, char** argv) {
   options.frameSeconds = 1.0 / 30.0;
   options.visible = true;
   options.swapBuffers = true;
-  if (frames < 10) frames = 10;
+  if (frames < 4 * kRounds) frames = 4 * kRounds;
 
-  auto play = std::make_unique<ScriptedPlay>();
-  if (!StartScriptedPlay(*play, options)) return 1;
-  std::printf("frame_bench: %u x %u, %ld frames, %s\n", options.width, options.height, frames,
+  const std::string floorFolder = MakeFloorFolder();
+  if (floorFolder.empty()) return 1;
+  const fs::path home = fs::current_path();
+  Side sides[2] = {Side("game"), Side("floor")};
+  bool started = StartScriptedPlay(*sides[0].play, options);
+  if (started) {
+    // Everything the game reads it reads at start-up, by paths relative to the working folder.
+    fs::current_path(floorFolder);
+    started = StartScriptedPlay(*sides[1].play, options);
+    fs::current_path(home);
+  }
+  std::error_code ignored;
+  fs::remove_all(floorFolder, ignored);
+  if (!started) return 1;
+  std::printf("frame_bench: %u x %u, %ld frames each, %s\n", options.width, options.height, frames,
               RendererName());
 
-  // Warm-up: shader variants get compiled on first use by the software renderer.
-  RunScriptedFrames(*play, 5);
-  ScheduleRoute(*play, frames);
-  const long routeStart = play->frameIndex;
-  for (ScriptedKey& k : play->script) k.frame += routeStart;
-
-  // The frames as the game runs them: no timers.
-  std::vector<double> frameMs, frameCpuMs;
-  for (long i = 0; i < frames; ++i) {
-    const Clock::time_point start = Clock::now();
-    const double cpuStart = ProcessCpuSeconds();
-    RunScriptedFrames(*play, 1);
-    FinishRendering();
-    frameMs.push_back(Ms(Clock::now() - start));
-    frameCpuMs.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
+  for (Side& side : sides) {
+    glfwMakeContextCurrent(side.play->window);
+    CreatePassTimers(side.timers);
+    RunScriptedFrames(*side.play,
+                      5);  // the software renderer compiles shader variants on first use
+    ScheduleRoute(*side.play, frames);
+  }
+  const long splitFrames = std::max(2L, frames / 4 / kRounds);
+  for (int round = 0; round < kRounds; ++round) {
+    for (int i = 0; i < 2; ++i) MeasureRound(sides[(round + i) % 2], frames / kRounds, splitFrames);
   }
 
-  // Further frames (the canoe at rest where the route ended) with a timer query per pass.
-  PassTimers timers;
-  CreatePassTimers(timers);
-  play->session.renderer.timers = &timers;
-  const long splitFrames = std::max(10L, frames / 4);
-  std::vector<double> gpuMs[kRenderPassCount];
-  for (long i = 0; i < splitFrames; ++i) {
-    RunScriptedFrames(*play, 1);
-    CollectPassTimes(timers);
-    for (int p = 0; p < kRenderPassCount; ++p) gpuMs[p].push_back(timers.gpuMs[p]);
-  }
-
-  // A shorter run with a glFinish after every pass: the wall-clock split per pass.
-  timers.finishEachPass = true;
-  std::vector<double> wallMs[kRenderPassCount], cpuMs[kRenderPassCount];
-  for (long i = 0; i < splitFrames; ++i) {
-    RunScriptedFrames(*play, 1);
-    CollectPassTimes(timers);
-    for (int p = 0; p < kRenderPassCount; ++p) {
-      wallMs[p].push_back(timers.wallMs[p]);
-      cpuMs[p].push_back(timers.cpuMs[p]);
-    }
-  }
-  play->session.renderer.timers = nullptr;
-  DeletePassTimers(timers);
-
-  // The floor: clear and swap the same window, nothing else.
-  std::vector<double> bareMs, bareCpuMs;
-  for (long i = 0; i < frames; ++i) {
+  // The bare floor of any frame: clear and swap the game's window, nothing else.
+  glfwMakeContextCurrent(sides[0].play->window);
+  std::vector<double> bareWall, bareCpu;
+  for (long i = 0; i < frames / 2; ++i) {
     const Clock::time_point start = Clock::now();
     const double cpuStart = ProcessCpuSeconds();
     ClearWindowFramebuffer();
-    glfwSwapBuffers(play->window);
+    glfwSwapBuffers(sides[0].play->window);
     FinishRendering();
-    bareMs.push_back(Ms(Clock::now() - start));
-    bareCpuMs.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
+    bareWall.push_back(Ms(Clock::now() - start));
+    bareCpu.push_back((ProcessCpuSeconds() - cpuStart) * 1000.0);
   }
 
-  PrintStats("game frame, wall", frameMs);
-  PrintStats("game frame, CPU (all threads)", frameCpuMs);
-  PrintStats("bare clear + swap, wall", bareMs);
-  PrintStats("bare clear + swap, CPU", bareCpuMs);
-  std::printf("per pass, medians (ms; min = least CPU seen, the cost without other load):\n");
-  std::printf("%-12s %10s %12s %12s %10s\n", "pass", "GL timer", "finish wall", "finish CPU",
-              "CPU min");
-  double gpuTotal = 0.0, wallTotal = 0.0, cpuTotal = 0.0, minTotal = 0.0;
-  for (int p = 0; p < kRenderPassCount; ++p) {
-    const double gpu = Percentile(gpuMs[p], 0.5);
-    const double wall = Percentile(wallMs[p], 0.5);
-    const double cpu = Percentile(cpuMs[p], 0.5);
-    const double cpuMin = *std::min_element(cpuMs[p].begin(), cpuMs[p].end());
-    gpuTotal += gpu;
-    minTotal += cpuMin;
-    wallTotal += wall;
-    cpuTotal += cpu;
-    std::printf("%-12s %10.2f %12.2f %12.2f %10.2f\n", RenderPassName(p), gpu, wall, cpu, cpuMin);
-  }
-  std::printf("%-12s %10.2f %12.2f %12.2f %10.2f\n", "sum", gpuTotal, wallTotal, cpuTotal,
-              minTotal);
-  std::printf("ducks collected on the route: %d\n", play->game.state.ducksCollected);
+  const Side& game = sides[0];
+  const Side& floorSide = sides[1];
+  std::printf("%-34s %9s %9s %8s\n", "ms", "game", "floor", "ratio");
+  PrintRow("frame wall, median", Percentile(game.frameWall, 0.5),
+           Percentile(floorSide.frameWall, 0.5));
+  PrintRow("frame wall, p95", Percentile(game.frameWall, 0.95),
+           Percentile(floorSide.frameWall, 0.95));
+  PrintRow("frame CPU (all threads), median", Percentile(game.frameCpu, 0.5),
+           Percentile(floorSide.frameCpu, 0.5));
+  PrintRow("frame CPU (all threads), p95", Percentile(game.frameCpu, 0.95),
+           Percentile(floorSide.frameCpu, 0.95));
+  std::printf("bare clear + swap: wall %.2f ms, CPU %.2f ms (medians)\n", Percentile(bareWall, 0.5),
+              Percentile(bareCpu, 0.5));
 
-  EndScriptedPlay(*play);
+  std::printf("per pass, glFinish after each (%ld frames each; medians, and the least CPU seen):\n",
+              splitFrames * kRounds);
+  std::printf("%-11s %19s %19s %19s %19s\n", "", "wall", "CPU", "CPU least", "GL timer");
+  std::printf("%-11s %9s %9s %9s %9s %9s %9s %9s %9s\n", "pass", "game", "floor", "game", "floor",
+              "game", "floor", "game", "floor");
+  double total[8] = {};
+  for (int p = 0; p <= kRenderPassCount; ++p) {
+    double v[8];
+    if (p < kRenderPassCount) {
+      const Side* s[2] = {&game, &floorSide};
+      for (int i = 0; i < 2; ++i) {
+        v[0 + i] = Percentile(s[i]->passWall[p], 0.5);
+        v[2 + i] = Percentile(s[i]->passCpu[p], 0.5);
+        v[4 + i] = Least(s[i]->passCpu[p]);
+        v[6 + i] = Percentile(s[i]->passGpu[p], 0.5);
+      }
+      for (int i = 0; i < 8; ++i) total[i] += v[i];
+    } else {
+      std::copy(total, total + 8, v);
+    }
+    std::printf("%-11s %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f %9.2f\n",
+                p < kRenderPassCount ? RenderPassName(p) : "sum", v[0], v[1], v[2], v[3], v[4],
+                v[5], v[6], v[7]);
+  }
+  std::printf("ducks collected on the route: game %d, floor %d\n",
+              game.play->game.state.ducksCollected, floorSide.play->game.state.ducksCollected);
+
+  for (int i = 1; i >= 0; --i) {
+    glfwMakeContextCurrent(sides[i].play->window);
+    DeletePassTimers(sides[i].timers);
+    EndScriptedPlay(*sides[i].play);
+  }
   glfwTerminate();
   return 0;
 }
