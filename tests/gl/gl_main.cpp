@@ -43,7 +43,9 @@ void PinGlDriver() {
 }
 }  // namespace
 
-GLFWwindow* TestWindow() { return window; }
+GLFWwindow* TestWindow() {
+  return window;
+}
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -65,7 +67,11 @@ int main(int argc, char** argv) {
   }
   glfwMakeContextCurrent(window);
   glewExperimental = GL_TRUE;
-  if (glewInit() != GLEW_OK) return 1;
+  if (glewInit() != GLEW_OK) {
+    std::fprintf(stderr, "gl_tests: glewInit failed\n");
+    glfwTerminate();
+    return 1;
+  }
   glGetError();  // GLEW's probe can leave GL_INVALID_ENUM behind in a core context
   // gl.without_optional_extensions switches the lit shader's optional extensions off in the
   // driver; if they are still offered, that run would not draw through the fallback paths.
@@ -73,6 +79,7 @@ int main(int argc, char** argv) {
     for (const char* name : {"GL_ARB_shading_language_420pack", "GL_ARB_texture_gather"}) {
       if (HasExtension(name)) {
         std::fprintf(stderr, "gl_tests: the driver still offers %s\n", name);
+        glfwTerminate();
         return 1;
       }
     }

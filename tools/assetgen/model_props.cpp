@@ -133,8 +133,9 @@ Image DeckTexture() {
 
 // The hall wall above the deck: large terracotta tiles with a teal band at a third of the height
 // and a dark skirting; u repeats every 3.3 m, the height is covered once. The tiles are a mid
-// tone on purpose: the low sun lights two of the walls at about 1.15 times their colour, and the
-// HUD's white top line sits over the far wall, so a pale wall there would swallow the text.
+// tone on purpose: the low sun lights two of the walls brightly, and the HUD's white top line
+// sits over the far wall (over the near one too, when the seat looks into a corner), so a pale
+// wall there would swallow the text.
 Image HallWallTexture() {
   const int size = 512;
   Image img(size, size);
@@ -145,12 +146,12 @@ Image HallWallTexture() {
       const int tx = static_cast<int>(cu), ty = static_cast<int>(cv);
       const float fx = cu - tx, fy = cv - ty;
       const float n = Fbm2({u * 16.0f, v * 16.0f}, 3, 121, 16);
-      glm::vec3 c = glm::mix(Rgb(120, 86, 66), Rgb(134, 96, 74), Hash2(tx, ty, 122));
+      glm::vec3 c = glm::mix(Rgb(106, 76, 58), Rgb(118, 85, 65), Hash2(tx, ty, 122));
       if (ty == 5) c = Rgb(30, 104, 110);
       if (ty == 7) c = Rgb(84, 66, 54);  // skirting
       c *= 0.95f + 0.06f * n;
       const float e = std::min(std::min(fx, 1 - fx), std::min(fy, 1 - fy));
-      c = glm::mix(Rgb(132, 118, 102), c, SmoothStep(0.015f, 0.04f, e));
+      c = glm::mix(Rgb(118, 106, 92), c, SmoothStep(0.015f, 0.04f, e));
       img.At(x, y) = c;
     }
   return img;

@@ -26,9 +26,11 @@ float HillHeight(float azimuth) {
 glm::vec3 SkyColour(glm::vec3 d) {
   const float elevation = std::asin(glm::clamp(d.y, -1.0f, 1.0f));
   const float azimuth = std::atan2(d.z, d.x);
-  // A deep blue with grey-bottomed clouds: the HUD's white lines are drawn over this sky in the
-  // free camera, so nothing but the sun's disc is near white.
-  const glm::vec3 zenith = Rgb(34, 84, 164), horizon = Rgb(104, 142, 190);
+  // A deep blue with grey-bottomed clouds: the HUD's white lines are drawn over this sky, so
+  // nothing but the sun's disc and its halo is near white. The seat view looks down, so its top
+  // line lies on the few degrees just above the far wall: the horizon stays a mid blue and the
+  // hills there a muted green-grey, at any heading, the sun's side included.
+  const glm::vec3 zenith = Rgb(34, 84, 164), horizon = Rgb(80, 114, 166);
   const glm::vec3 haze = Rgb(150, 168, 186);
   const float sunDot = glm::dot(d, kSun);
 
@@ -56,10 +58,13 @@ glm::vec3 SkyColour(glm::vec3 d) {
   const float hill = HillHeight(azimuth);
   if (elevation < hill && elevation > -0.03f) {
     const float fade = SmoothStep(hill, -0.03f, elevation);
-    c = glm::mix(Rgb(140, 162, 168), Rgb(104, 126, 112), fade * 0.7f);
+    c = glm::mix(Rgb(100, 118, 124), Rgb(80, 98, 86), fade * 0.7f);
   }
-  // Sun disc and glow.
-  c += Rgb(255, 236, 200) * (0.35f * std::pow(std::max(0.0f, sunDot), 24.0f));
+  // Sun disc, a tight halo, and a broad glow that fades out towards the horizon (the low sun
+  // would otherwise pale the strip above the far wall where the HUD's top line lies).
+  const float toSun = std::max(0.0f, sunDot);
+  c += Rgb(255, 236, 200) * (0.4f * std::pow(toSun, 400.0f));
+  c += Rgb(255, 236, 200) * (0.25f * std::pow(toSun, 24.0f) * SmoothStep(0.0f, 0.25f, d.y));
   if (sunDot > 0.9995f) c = Rgb(255, 252, 240);
   return c;
 }
