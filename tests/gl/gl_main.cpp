@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +52,14 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Test discovery only lists names: no display needed for that.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  if (!glfwInit()) {
+  // A shared virtual display now and then refuses a client for a moment: try again briefly,
+  // as the end-to-end tests do for the game.
+  bool ready = glfwInit();
+  for (int attempt = 0; !ready && attempt < 4; ++attempt) {
+    sleep(1);
+    ready = glfwInit();
+  }
+  if (!ready) {
     std::fprintf(stderr, "gl_tests: no display (run under xvfb-run -a)\n");
     return 1;
   }
