@@ -176,24 +176,16 @@ void SendVerdict(int fd, std::size_t pair, ShaderVerdict verdict, ShaderStep ste
 
 bool StartWorker(const ShaderTrial& trial, std::size_t first, const ShaderTrialDriver& driver,
                  RunningWorker& worker) {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
   const pid_t broker = getpid();
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-    return false;
-  }
-  if (pid == 0) {
-    close(pipeFds[0]);
-    RunWorker(trial.pairs, first, driver, trial.limits, pipeFds[1], broker);
-  }
-  close(pipeFds[1]);
-  fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+  int readFd = -1;
+  const pid_t pid = ForkWithPipe(readFd, [&](int writeFd) {
+    RunWorker(trial.pairs, first, driver, trial.limits, writeFd, broker);
+  });
+  if (pid < 0) return false;
+  fcntl(readFd, F_SETFL, O_NONBLOCK);
   worker = RunningWorker{};
   worker.pid = pid;
-  worker.reportFd = pipeFds[0];
+  worker.reportFd = readFd;
   worker.started = MonotonicSeconds();
   return true;
 }

@@ -2,16 +2,15 @@
 // broker (shader_broker.h) and taking its verdicts.
 #include "trial/shader_trial.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 
 #include "trial/channel.h"
+#include "trial/file_trial.h"  // TrialKey: "./shader/x" and "shader/x" are one file
 #include "trial/limits.h"
 #include "trial/safe_file.h"
 #include "trial/shader_broker.h"
@@ -22,11 +21,6 @@ namespace {
 constexpr double kDeadlineGrace = 0.5;
 
 ShaderTrial* installedTrial = nullptr;
-
-// "./shader/x" and "shader/x" name the same file.
-std::string SamePath(const std::string& path) {
-  return std::filesystem::path(path).lexically_normal().string();
-}
 
 // ---- the game's side ---------------------------------------------------------------------
 
@@ -106,31 +100,13 @@ void RefusePending(ShaderTrial& trial, NotTriedCause cause) {
 // Waits for the broker's next verdict until the deadline; false when there is none to wait for.
 bool ReadVerdict(ShaderTrial& trial) {
   if (trial.readFd < 0) return false;
-  for (;;) {
-    const double left = trial.deadline - MonotonicSeconds();
-    if (left <= 0) {
-      RefusePending(trial, kOutOfTime);
-      return false;
-    }
-    pollfd in{trial.readFd, POLLIN, 0};
-    const int ready = poll(&in, 1, static_cast<int>(left * 1000) + 1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) continue;
-    VerdictRecord record;
-    std::size_t have = 0;
-    while (have < sizeof record) {
-      const ssize_t got =
-          read(trial.readFd, reinterpret_cast<char*>(&record) + have, sizeof record - have);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        RefusePending(trial, kTrialGone);
-        return false;
-      }
-      have += static_cast<std::size_t>(got);
-    }
-    Judge(trial, record);
-    return true;
+  VerdictRecord record;
+  if (!ReadAll(trial.readFd, &record, sizeof record, trial.deadline)) {
+    RefusePending(trial, MonotonicSeconds() >= trial.deadline ? kOutOfTime : kTrialGone);
+    return false;
   }
+  Judge(trial, record);
+  return true;
 }
 
 }  // namespace
@@ -145,33 +121,26 @@ bool StartShaderTrial(ShaderTrial& trial, const std::vector<ShaderPairPaths>& pa
   const double started = MonotonicSeconds();
   trial.deadline = started + limits.totalSeconds + kDeadlineGrace;
   const pid_t game = getpid();
-  int pipeFds[2];
-  pid_t pid = -1;
-  if (pipe2(pipeFds, O_CLOEXEC) == 0) {
-    pid = fork();
-    if (pid == 0) {
-      close(pipeFds[0]);
-      RunShaderBroker(trial, driver, pipeFds[1], game, started + limits.totalSeconds);
-    }
-    close(pipeFds[1]);
-    if (pid < 0) close(pipeFds[0]);
-  }
+  int readFd = -1;
+  const pid_t pid = ForkWithPipe(readFd, [&](int writeFd) {
+    RunShaderBroker(trial, driver, writeFd, game, started + limits.totalSeconds);
+  });
   if (pid < 0) {
     RefusePending(trial, kNoProcess);
     return false;
   }
   trial.broker = pid;
-  trial.readFd = pipeFds[0];
+  trial.readFd = readFd;
   return true;
 }
 
 const ShaderPairTrial& AwaitShaderPair(ShaderTrial& trial, const std::string& vertexPath,
                                        const std::string& fragmentPath) {
-  const std::string vertexKey = SamePath(vertexPath);
-  const std::string fragmentKey = SamePath(fragmentPath);
+  const std::string vertexKey = TrialKey(vertexPath);
+  const std::string fragmentKey = TrialKey(fragmentPath);
   std::size_t index = 0;
-  while (index < trial.pairs.size() && (SamePath(trial.pairs[index].vertexPath) != vertexKey ||
-                                        SamePath(trial.pairs[index].fragmentPath) != fragmentKey)) {
+  while (index < trial.pairs.size() && (TrialKey(trial.pairs[index].vertexPath) != vertexKey ||
+                                        TrialKey(trial.pairs[index].fragmentPath) != fragmentKey)) {
     ++index;
   }
   if (index == trial.pairs.size()) {
