@@ -37,7 +37,9 @@ start_game() {  # [folder to run in, default the run folder]
   # With no window manager the keyboard follows the pointer: put it where the window will be
   # before the game starts, so no later pointer move turns the camera.
   xdotool mousemove 20 20
-  (cd "$GAME_DIR" && exec "$BIN" > "$RUN/stdout" 2> "$RUN/stderr") &
+  # GAME_PRELOAD, when a test sets it, is preloaded into the game (and into a start tried again).
+  (cd "$GAME_DIR" && exec env ${GAME_PRELOAD:+LD_PRELOAD="$GAME_PRELOAD"} "$BIN" \
+    > "$RUN/stdout" 2> "$RUN/stderr") &
   GAME_PID=$!
 }
 

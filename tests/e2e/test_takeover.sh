@@ -12,7 +12,8 @@ write_settings 640 480 false
 mkdir "$RUN/outside"
 echo "the user's private words" > "$RUN/outside/secret"
 export TAKEOVER_OUTSIDE="$RUN/outside"
-LD_PRELOAD="$TAKEOVER" start_game
+GAME_PRELOAD="$TAKEOVER"
+start_game
 wait_window 60
 settle 2
 screenshot "$RUN/shot.png"
