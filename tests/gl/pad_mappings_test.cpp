@@ -21,7 +21,7 @@ const std::string kGood =
 
 TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
   // The game's own GLFW error report, so a complaint of GLFW's would show here too.
-  glfwSetErrorCallback([](int code, const char* text) {
+  const GLFWerrorfun previous = glfwSetErrorCallback([](int code, const char* text) {
     std::cerr << "GLFW error " << code << ": " << (text ? text : "") << std::endl;
   });
   struct Case {
@@ -58,7 +58,7 @@ TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.notes) << said;
     EXPECT_NE(said.find(c.says), std::string::npos) << said;
   }
-  glfwSetErrorCallback(nullptr);
+  glfwSetErrorCallback(previous);
 }
 
 }  // namespace
