@@ -76,13 +76,6 @@ TEST(Gamepad, StickHoldsKeysWithDeadZoneAndHysteresis) {
   }
 }
 
-TEST(Gamepad, DiagonalHoldsBothKeys) {
-  Rig rig;
-  rig.Frame(LeftStick(0.7f, -0.7f));
-  EXPECT_TRUE(rig.Held(GLFW_KEY_W) && rig.Held(GLFW_KEY_D));
-  EXPECT_FALSE(rig.Held(GLFW_KEY_S) || rig.Held(GLFW_KEY_A));
-}
-
 // Every button binding holds its key while pressed and goes through HandleKey: a toggle flips
 // once per press however long it is held, and Space starts a jump.
 TEST(Gamepad, ButtonsPressKeysThroughTheGamesKeyHandling) {
@@ -126,7 +119,7 @@ TEST(Gamepad, KeyboardAndPadReleaseOnlyTheirOwnHold) {
 
 TEST(Gamepad, PulledPadReleasesWhatItHeld) {
   Rig rig;
-  PadState pad = LeftStick(-1.0f, -1.0f);
+  PadState pad = LeftStick(-1.0f, -1.0f);  // a diagonal holds both keys
   pad.buttons[kPadRightBumper] = true;
   rig.Frame(pad);
   EXPECT_TRUE(rig.Held(GLFW_KEY_W) && rig.Held(GLFW_KEY_A) && rig.Held(GLFW_KEY_LEFT_SHIFT));
