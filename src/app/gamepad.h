@@ -46,7 +46,7 @@ struct PadState {
 // zone, and the full-deflection rates of the look and the zoom.
 constexpr float kStickPress = 0.5f;       // a stick direction holds its key beyond this...
 constexpr float kStickRelease = 0.3f;     // ...and lets go only below this, so it never chatters
-constexpr float kLookDeadZone = 0.2f;     // right stick: resting pads drift about 0.1
+constexpr float kLookDeadZone = 0.2f;     // right stick: worn sticks rest off centre
 constexpr float kTriggerDeadZone = 0.1f;  // of the trigger's 0..1 travel
 constexpr float kLookRate = 480.0f;       // mouse counts per second at full tilt (120 deg/s)
 constexpr float kZoomRate = 30.0f;        // wheel steps (degrees) per second, full trigger
@@ -93,6 +93,6 @@ struct PadBinding {
 };
 extern const PadBinding kPadBindings[kPadKeyCount];
 
-// A slot the platform reads pads from: whether its device has been told to be unusable.
-// Returns true exactly once for each device plugged into the slot that is not a usable pad.
+// One joystick slot's report of an unusable device; `noted` is the slot's memory of having
+// made it. True exactly once for each device plugged into the slot that is not a usable pad.
 bool ShouldNoteUnusablePad(bool& noted, bool present, bool usable);
