@@ -25,6 +25,7 @@
 #include "app/settings.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
+#include "web_gamepad.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ void OnScroll(GLFWwindow*, double, double) {
 
 void PollEvents(void*) {
   glfwPollEvents();
+  ReadWebPads(session);
 }
 double ReadClock(void*) {
   return options.clockStep > 0.0 ? scriptedClock : glfwGetTime();

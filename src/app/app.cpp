@@ -5,6 +5,7 @@
 
 #include <iterator>
 
+#include "app/desktop_pads.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "gfx/shader_trial_compile.h"
@@ -42,6 +43,9 @@ int RunVelloran() {
   static Session session;
   session.ownsWindow = true;
   BuildSession(session, game, window);
+  // Gamepads: the player's own mappings first, then every frame reads the pads.
+  LoadPadMappings(kPadMappingFile);
+  session.readPads = ReadDesktopPads;
 
   // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);
