@@ -1,18 +1,17 @@
 # No process for the trials: a preload refuses the game's forks with EAGAIN, as a process limit
-# would, and assets/platform2.dae nests its nodes deep enough to overflow Assimp's stack when
-# read in the game's own process. A refusal of a moment is tried again and the trials run (the
-# model refused by its trial run); a lasting one leaves every model, the font and every shader
-# pair refused for want of a process, and nothing is decoded or compiled in the game. Either
-# way the game runs on and leaves with status 0 on Escape.
+# would, and assets/platform2.dae nests its nodes deep enough to overflow Assimp's stack in the
+# game's own process. Refused for a moment, the forks are tried again and the trials run (the
+# model refused by its trial run); refused for good, every model, the font and every shader pair
+# are refused for want of a process. Either way the game runs on and leaves with 0 on Escape.
 source "$(dirname "$0")/lib.sh"
-FORK_FAIL="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
+GAME_PRELOAD="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
 FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
 
 GAME="$RUN/game"
 mkdir -p "$GAME"
 for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$GAME/$d"; done
 printf '640\n480\nfalse\n' > "$GAME/settings.conf"
-rm -f "$GAME/assets/platform2.dae"
+rm "$GAME/assets/platform2.dae"
 {
   sed -n '1,/<node /p' "$ROOT/assets/platform2.dae"
   for ((i = 0; i < 30000; i++)); do printf '<node id="n%d">' "$i"; done
@@ -23,8 +22,7 @@ rc=0
 ("$FUZZ" --direct dae "$GAME/assets/platform2.dae") > /dev/null 2>&1 || rc=$?
 [ "$rc" -ge 128 ] || fail "the nested model no longer crashes Assimp when read directly ($rc)"
 
-GAME_PRELOAD="$FORK_FAIL"
-play() {  # forks to refuse
+play() {  # forks to refuse, the whole output wanted
   export VELLORAN_FAILED_FORKS="$1"
   start_game "$GAME"
   wait_window 90
@@ -32,24 +30,16 @@ play() {  # forks to refuse
   send_key Escape
   wait_exit 30
   [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC with $1 forks refused"
+  [ "$(cat "$RUN/stdout")" = "$2" ] || fail "unexpected output with $1 forks refused (wanted:
+$2)"
 }
 
-play 2
-expected="ERROR::ASSIMP:: Did not import assets/platform2.dae: reading it crashed the decoder in a trial run (signal 11)"
-[ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output after a brief refusal (wanted:
-$expected)"
-
-play 1000000
-refused="it could not be tried (no process for a trial run)"
-expected="$(for ((i = 0; i < 8; i++)); do
-    printf 'ERROR::SHADER::%s\n%s\n' VERTEX::COMPILATION_FAILED "$refused" \
-      PROGRAM::LINKING_FAILED "$refused"
+play 2 "ERROR::ASSIMP:: Did not import assets/platform2.dae: reading it crashed the decoder in a trial run (signal 11)"
+why="it could not be tried (no process for a trial run)"
+play 1000000 "$(for ((i = 0; i < 8; i++)); do
+    printf 'ERROR::SHADER::%s\n%s\n' VERTEX::COMPILATION_FAILED "$why" PROGRAM::LINKING_FAILED "$why"
   done
   echo "ERROR::FREETYPE: Failed to load font"
   for model in duck/duck.dae canoe.dae driver.dae driverArms.dae cube.dae platform2.dae \
-    pool2.dae pool3.dae budman.dae; do
-    echo "ERROR::ASSIMP:: Did not import assets/$model: $refused"
-  done)"
-[ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output with no process (wanted:
-$expected)"
+    pool2.dae pool3.dae budman.dae; do echo "ERROR::ASSIMP:: Did not import assets/$model: $why"; done)"
 echo "no trial process: refused, not decoded"
