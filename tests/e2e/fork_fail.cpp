@@ -1,18 +1,23 @@
-// fork_fail.cpp: a preload for test_no_trial_process.sh that refuses the first forks of the
-// process it is loaded into with EAGAIN, as a process limit would: as many as
-// VELLORAN_FAILED_FORKS says. A child starts with its parent's count, so once a fork has gone
-// through, the children's own forks are not refused.
+// fork_fail.cpp: a preload for test_no_trial_process.sh that refuses forks of the process it
+// is loaded into with EAGAIN, as a process limit would: after the first VELLORAN_PASSED_FORKS
+// (default none), the next VELLORAN_FAILED_FORKS. A child starts with its parent's count.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
+namespace {
+long Setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::atol(value) : 0;
+}
+}  // namespace
+
 extern "C" pid_t fork() {
-  static long refused = 0;
-  const char* wanted = std::getenv("VELLORAN_FAILED_FORKS");
-  if (wanted && refused < std::atol(wanted)) {
-    ++refused;
+  static long calls = 0;
+  const long passed = Setting("VELLORAN_PASSED_FORKS");
+  if (calls++ >= passed && calls <= passed + Setting("VELLORAN_FAILED_FORKS")) {
     errno = EAGAIN;
     return -1;
   }

@@ -1,8 +1,9 @@
 # No process for the trials: a preload refuses the game's forks with EAGAIN, as a process limit
 # would, and assets/platform2.dae nests its nodes deep enough to overflow Assimp's stack in the
 # game's own process. Refused for a moment, the forks are tried again and the trials run (the
-# model refused by its trial run); refused for good, every model, the font and every shader pair
-# are refused for want of a process. Either way the game runs on and leaves with 0 on Escape.
+# model refused by its trial run); refused for good, from the start or once the file trial's
+# broker runs, every model, the font and every shader pair are refused for want of a process.
+# Either way the game runs on and leaves with 0 on Escape.
 source "$(dirname "$0")/lib.sh"
 GAME_PRELOAD="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
 FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
@@ -22,24 +23,26 @@ rc=0
 ("$FUZZ" --direct dae "$GAME/assets/platform2.dae") > /dev/null 2>&1 || rc=$?
 [ "$rc" -ge 128 ] || fail "the nested model no longer crashes Assimp when read directly ($rc)"
 
-play() {  # forks to refuse, the whole output wanted
-  export VELLORAN_FAILED_FORKS="$1"
+play() {  # forks to pass, then to refuse; the whole output wanted
+  export VELLORAN_PASSED_FORKS="${1%:*}" VELLORAN_FAILED_FORKS="${1#*:}"
   start_game "$GAME"
   wait_window 90
   settle 2
   send_key Escape
   wait_exit 30
-  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC with $1 forks refused"
-  [ "$(cat "$RUN/stdout")" = "$2" ] || fail "unexpected output with $1 forks refused (wanted:
+  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC with forks $1 passed:refused"
+  [ "$(cat "$RUN/stdout")" = "$2" ] || fail "unexpected output with forks $1 passed:refused (wanted:
 $2)"
 }
 
-play 2 "ERROR::ASSIMP:: Did not import assets/platform2.dae: reading it crashed the decoder in a trial run (signal 11)"
+play 0:2 "ERROR::ASSIMP:: Did not import assets/platform2.dae: reading it crashed the decoder in a trial run (signal 11)"
 why="it could not be tried (no process for a trial run)"
-play 1000000 "$(for ((i = 0; i < 8; i++)); do
+refused="$(for ((i = 0; i < 8; i++)); do
     printf 'ERROR::SHADER::%s\n%s\n' VERTEX::COMPILATION_FAILED "$why" PROGRAM::LINKING_FAILED "$why"
   done
   echo "ERROR::FREETYPE: Failed to load font"
   for model in duck/duck.dae canoe.dae driver.dae driverArms.dae cube.dae platform2.dae \
     pool2.dae pool3.dae budman.dae; do echo "ERROR::ASSIMP:: Did not import assets/$model: $why"; done)"
+play 0:1000000 "$refused"
+play 1:1000000 "$refused"  # the broker starts, no worker can
 echo "no trial process: refused, not decoded"
