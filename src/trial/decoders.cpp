@@ -218,3 +218,19 @@ DecodedFont DecodeFontFile(const std::string& path) {
   ReadRunFile(path, kMaxFontFileBytes, bytes);
   return DecodeFont(bytes);
 }
+
+DecodedSound DecodeSoundFile(const std::string& path) {
+  if (CurrentDecodeWhere() != DecodeWhere::InProcess) {
+    DecodedSound refused;
+    refused.error = kNoTrialProcess;
+    return refused;
+  }
+  std::string bytes;
+  const RunFileStatus status = ReadRunFile(path, kMaxSoundFileBytes, bytes);
+  if (status != RunFileStatus::Read) {
+    DecodedSound refused;
+    refused.error = RunFileWords(status);
+    return refused;
+  }
+  return DecodeSound(bytes);
+}

@@ -24,6 +24,7 @@ TEST_P(DecodeWhereTest, OnlyTheNamedModeDecodesInThisProcess) {
   EXPECT_EQ(DecodeImageFile("textures/ground.jpg").rgb.empty(), !here);
   EXPECT_EQ(DecodeTextureFile("assets", "crate.jpg").rgb.empty(), !here);
   EXPECT_EQ(DecodeFontFile("fonts/OpenSans-Regular.ttf").faceReady, here);
+  EXPECT_EQ(DecodeSoundFile("sounds/tick.ogg").samples.empty(), !here);
   // A refused pair is read like a tried one, so its lines are those of any refused pair.
   const ShaderPairTrial* pair = TriedShaderPair("shader/lamp.vertex", "shader/lamp.fragment");
   ASSERT_EQ(pair == nullptr, here);
