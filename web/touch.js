@@ -46,7 +46,9 @@ function steer(event) {
 }
 pad.addEventListener('pointerdown', (event) => {
   padPointer = event.pointerId;
-  pad.setPointerCapture(event.pointerId);
+  // The pad keeps the thumb when it slides off; a browser may refuse for a pointer it has
+  // already let go, and the pad then works without.
+  try { pad.setPointerCapture(event.pointerId); } catch (e) { /* steering still follows */ }
   steer(event);
 });
 pad.addEventListener('pointermove', (event) => { if (event.pointerId === padPointer) steer(event); });
