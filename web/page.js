@@ -77,6 +77,12 @@ for (const type of ['keydown', 'keyup']) {
   }, true);
 }
 
+// Nor does the mouse or a finger turn the camera behind the card (the window's wheel counter is
+// registered after this one).
+const beforeStart = (event) => { if (phase !== 'playing') event.stopImmediatePropagation(); };
+for (const type of ['mousemove', 'touchmove']) canvas.addEventListener(type, beforeStart, true);
+addEventListener('wheel', beforeStart, true);
+
 // Hidden is not played: the game stops its clock, and held keys are let go. A tab that is
 // hidden does not always blur the window first; the game's GLFW releases keys on blur.
 document.addEventListener('visibilitychange', () => {
@@ -84,11 +90,11 @@ document.addEventListener('visibilitychange', () => {
   if (Module._velloran_page_visible) Module._velloran_page_visible(document.hidden ? 0 : 1);
 });
 
-// The cursor's coordinates change meaning when the pointer is captured or let go, and a new
-// touch starts from wherever the finger lands: the next position only primes the look.
-const rearm = () => { if (Module._velloran_rearm_mouse) Module._velloran_rearm_mouse(); };
-document.addEventListener('pointerlockchange', rearm);
-canvas.addEventListener('touchstart', rearm, true);
+// The cursor's coordinates change meaning when the pointer is captured or let go (movement
+// while captured, the position on the page otherwise): the next one only primes the look.
+document.addEventListener('pointerlockchange', () => {
+  if (Module._velloran_rearm_mouse) Module._velloran_rearm_mouse();
+});
 let touchUsed = false;  // set by touch.js once the screen was touched
 
 function ended(how, ducks, seconds) {

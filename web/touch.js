@@ -1,8 +1,8 @@
 // touch.js: on-screen controls for a touch screen. The thumb pad holds W/S/A/D by the thumb's
 // direction from its centre, Jump taps Space, View taps F6, Sprint latches Shift on and off
-// (a thumb cannot hold it beside the pad). Dragging on the picture looks around; the game's
-// GLFW turns that into cursor movement. Hidden where there is a mouse, until the screen is
-// touched.
+// (a thumb cannot hold it beside the pad). Dragging on the picture looks around, as the mouse
+// does, a CSS pixel of drag for a pixel of mouse movement. Hidden where there is a mouse, until
+// the screen is touched.
 'use strict';
 
 const touchPanel = document.getElementById('touch');
@@ -75,6 +75,36 @@ for (const button of touchPanel.querySelectorAll('button')) {
     }
   });
 }
+
+// The drag: one finger on the picture. The browser's GLFW would report touches as a cursor that
+// never moves, so its handler does not see them.
+let dragging = null;  // { id, x, y } of the finger that looks
+canvas.addEventListener('touchstart', (event) => {
+  const t = event.changedTouches[0];
+  if (!dragging) dragging = { id: t.identifier, x: t.clientX, y: t.clientY };
+}, true);
+canvas.addEventListener('touchmove', (event) => {
+  event.stopImmediatePropagation();
+  event.preventDefault();
+  const t = [...event.changedTouches].find((touch) => dragging && touch.identifier === dragging.id);
+  if (!t || phase !== 'playing') return;
+  Module._velloran_touch_look(t.clientX - dragging.x, t.clientY - dragging.y);
+  dragging.x = t.clientX;
+  dragging.y = t.clientY;
+}, true);
+for (const type of ['touchend', 'touchcancel']) {
+  canvas.addEventListener(type, (event) => {
+    lastTouch = performance.now();
+    if (!dragging || ![...event.changedTouches].some((t) => t.identifier === dragging.id)) return;
+    dragging = null;
+    Module._velloran_rearm_mouse();  // a mouse moved next starts from where it is
+  }, true);
+}
+// The mouse events a browser makes up after a tap would move the cursor to the tap at once.
+let lastTouch = -Infinity;
+canvas.addEventListener('mousemove', (event) => {
+  if (performance.now() - lastTouch < 1000) event.stopImmediatePropagation();
+}, true);
 
 // A touch player's keys are let go with the page's focus, as a keyboard's are.
 addEventListener('blur', () => {

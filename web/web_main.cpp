@@ -214,9 +214,9 @@ EMSCRIPTEN_KEEPALIVE void velloran_page_visible(int visible) {
   page.visible = visible != 0;
   UpdateWait();
 }
-// The pointer was captured or let go, or a touch began elsewhere: the cursor's next position is
-// measured in another frame of reference (movement while captured, the page's position
-// otherwise), so it only primes the look instead of swinging the camera by the difference.
+// The pointer was captured or let go: the cursor's next position is measured in another frame
+// of reference (movement while captured, the page's position otherwise), so it only primes the
+// look instead of swinging the camera by the difference.
 EMSCRIPTEN_KEEPALIVE void velloran_rearm_mouse() {
   game.input.firstMouse = true;
 }

@@ -1,6 +1,5 @@
-// web_touch.cpp: the page's touch controls as key presses (see web_touch.h). Looking around by
-// dragging needs nothing here: the browser's GLFW already turns a drag on the canvas into
-// cursor movement.
+// web_touch.cpp: the page's touch controls as key presses, and a drag on the picture as cursor
+// movement (see web_touch.h).
 #include "web_touch.h"
 
 #include <GLFW/glfw3.h>
@@ -41,5 +40,11 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void velloran_touch_key(int key, int down) {
   if (!touchedGame || !IsTouchKey(key)) return;
   HandleKey(*touchedGame, key, down ? GLFW_PRESS : GLFW_RELEASE);
+}
+// A finger dragged by (dx, dy) CSS pixels on the picture: the cursor moved as far.
+EMSCRIPTEN_KEEPALIVE void velloran_touch_look(double dx, double dy) {
+  if (!touchedGame) return;
+  const InputState& input = touchedGame->input;
+  HandleCursorPos(*touchedGame, input.lastX + dx, input.lastY + dy);
 }
 }

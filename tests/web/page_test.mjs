@@ -119,9 +119,13 @@ try {
     const progress = seen.filter((s) => /of [\d.]+ MB \(\d+%\)/.test(s.text));
     check(progress.length >= 2, `loading shows megabytes and percent (${progress.length} steps, last "${progress.at(-1)?.text}")`);
     check(progress.every((s) => s.rect.join() === ready.join()), `the canvas does not move from loading to ready (${ready.join(', ')})`);
+    const view = [await probe(page, probes.yaw), await probe(page, probes.pitch)];
+    for (let i = 0; i < 10; ++i) await page.mouse.move(100 + 10 * i, 100 + 10 * i);
+    await page.mouse.wheel({ deltaY: -100 });
     await new Promise((ok) => setTimeout(ok, 1500));
-    check(await framesRun(page) === 1 && await probe(page, probes.timeLeft) === 90,
-      'before the start gesture only the first picture is drawn and the clock stands at 90');
+    check(await framesRun(page) === 1 && await probe(page, probes.timeLeft) === 90 &&
+      await probe(page, probes.yaw) === view[0] && await probe(page, probes.pitch) === view[1],
+      'before the start gesture only the first picture is drawn, the clock stands at 90, the mouse turns nothing');
     await page.close();
   }
 
@@ -155,6 +159,16 @@ try {
       const after = await canoe(page);
       check(moved(before, paddled) > 0.01 && moved(paddled, after) < 1e-4,
         `${name}: the thumb pad paddles the canoe and letting go stops it (moved ${moved(before, paddled).toFixed(3)}, then ${moved(paddled, after).toFixed(5)})`);
+      // View switches to the free camera; a drag on the picture turns it, from where it was.
+      const viewButton = await page.$('#view');
+      await viewButton.tap();
+      const yaw = await probe(page, probes.yaw), pitch = await probe(page, probes.pitch);
+      const drag = await page.touchscreen.touchStart(200, 300);
+      for (let i = 1; i <= 4; ++i) await drag.move(200 + 15 * i, 300);
+      await drag.end();
+      const turned = (await probe(page, probes.yaw)) - yaw, tilted = (await probe(page, probes.pitch)) - pitch;
+      check(turned > 1 && Math.abs(tilted) < 1, `${name}: a sideways drag on the picture turns the free camera ` +
+        `(${turned.toFixed(1)} degrees sideways, ${tilted.toFixed(1)} up or down)`);
     } else if (viewport.width === 1280 && !viewport.deviceScaleFactor) {
       // A resize while playing: the picture follows, whole, without scrolling.
       await page.keyboard.press('Enter');
