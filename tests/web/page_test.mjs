@@ -2,14 +2,19 @@
 // slow line, the picture fitting windows from a phone to a large screen, the start card, a
 // hidden page, the pointer let go, the ending, and the touch controls.
 //
-//   node page_test.mjs <site folder>
+//   node page_test.mjs <site folder> <part>
+//
+// The parts, each a test of its own: download (a first visit over a slow line), sizes (the
+// window sizes of desktops and laptops), phone (a HiDPI laptop and a touch phone), play (a
+// hidden page, the pointer let go, the ending).
 //
 // What a player sees is read from screenshots: a HUD line is there when the band where the
 // game draws it holds white text pixels, in the window, with nothing of the page over it.
 import { checker, decodePng, launchBrowser, requireBuild, serveSite } from './harness.mjs';
 
-const [site] = process.argv.slice(2);
+const [site, part] = process.argv.slice(2);
 requireBuild(site);
+if (!['download', 'sizes', 'phone', 'play'].includes(part)) { console.log(`FAIL: unknown part "${part}"`); process.exit(2); }
 const { check, failures } = checker();
 const { server, sent, base } = await serveSite(site);
 const { browser, close } = await launchBrowser();
@@ -90,7 +95,7 @@ async function hudLines(page, l) {
 try {
   // A first visit over an 8 Mbit/s line: the bytes sent, the time to the first frame, the
   // progress shown at the final layout.
-  {
+  if (part === 'download') {
     const page = await browser.newPage();
     await page.setViewport({ width: 1280, height: 720 });
     const cdp = await page.createCDPSession();
@@ -130,12 +135,13 @@ try {
   }
 
   // Window sizes from a phone to a large screen: fits, crisp, no scrolling, both HUD lines.
-  const viewports = [
-    { width: 1280, height: 720 }, { width: 1366, height: 657 }, { width: 800, height: 600 },
-    { width: 1920, height: 1080 }, { width: 1280, height: 720, deviceScaleFactor: 2 },
-    { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
-  ];
-  for (const viewport of viewports) {
+  const viewports = {
+    sizes: [{ width: 1280, height: 720 }, { width: 1366, height: 657 }, { width: 800, height: 600 },
+      { width: 1920, height: 1080 }],
+    phone: [{ width: 1280, height: 720, deviceScaleFactor: 2 },
+      { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }],
+  };
+  for (const viewport of viewports[part] || []) {
     const name = `${viewport.width} x ${viewport.height} @${viewport.deviceScaleFactor || 1}`;
     const { page, errors } = await open(viewport, 'hold');
     const l = await layout(page);
@@ -183,7 +189,7 @@ try {
 
   // A hidden page: no frame runs, the clock stands, the held key is let go; the first frame
   // back is a normal one. Then the free camera when the pointer lock ends.
-  {
+  if (part === 'play') {
     const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300');
     await page.keyboard.press('Enter');
     await page.keyboard.down('KeyW');
@@ -221,7 +227,7 @@ try {
   }
 
   // The ending: time runs out, then Escape; the last picture and the page's line stay.
-  {
+  if (part === 'play') {
     const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300&clock=5&hold');
     await page.keyboard.press('Enter');
     await frames(page, 20, true);
