@@ -31,6 +31,7 @@
 
 #include "app/scripted_play.h"
 #include "render/pass_timers.h"
+#include "trial/file_trial.h"
 
 namespace {
 
@@ -156,6 +157,7 @@ int main(int argc, char** argv) {
   options.swapBuffers = true;
   if (frames < 4 * kRounds) frames = 4 * kRounds;
 
+  SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own data and the floor's
   const std::string floorFolder = MakeFloorFolder();
   if (floorFolder.empty()) return 1;
   const fs::path home = fs::current_path();

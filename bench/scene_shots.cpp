@@ -16,6 +16,7 @@
 #include <stb/stb_image_write.h>
 
 #include "app/scripted_play.h"
+#include "trial/file_trial.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   options.height = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 720;
   options.frameSeconds = 1.0 / 30.0;
 
+  SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own data
   auto play = std::make_unique<ScriptedPlay>();
   if (!StartScriptedPlay(*play, options)) return 1;
   ScriptedPlay& p = *play;

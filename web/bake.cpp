@@ -17,6 +17,7 @@
 #include "app/session.h"
 #include "glsl_es.h"
 #include "trial/decoders.h"
+#include "trial/file_trial.h"
 
 namespace fs = std::filesystem;
 
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: velloran_web_bake <source folder> <bundle folder>" << std::endl;
     return 2;
   }
+  SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own files, see above
   Baker baker{argv[1], argv[2], {}, true};
   fs::remove_all(baker.bundle);
   for (const TrialFile& file : StartupFiles()) {

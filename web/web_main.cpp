@@ -33,6 +33,7 @@
 #include "app/settings.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
+#include "web_gamepad.h"
 #include "web_touch.h"
 
 namespace {
@@ -129,6 +130,7 @@ void OnScroll(GLFWwindow*, double, double) {
 
 void PollEvents(void*) {
   glfwPollEvents();
+  ReadWebPads(session);
 }
 double ReadClock(void*) {
   return options.clockStep > 0.0 ? scriptedClock : glfwGetTime() - page.offset;

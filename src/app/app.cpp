@@ -5,6 +5,7 @@
 
 #include <iterator>
 
+#include "app/desktop_pads.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "gfx/shader_trial_compile.h"
@@ -12,7 +13,8 @@
 int RunVelloran() {
   // First, while the process has one thread: worker processes start decoding every model and
   // image and trying the font, so a hostile file cannot take the game down. The window,
-  // context and shaders are made meanwhile; each loader waits only for its own file.
+  // context and shaders are made meanwhile; each loader waits only for its own file. When no
+  // process can be had for it, nothing is installed and every loader refuses its file.
   static FileTrial trial;
   if (StartFileTrial(trial, StartupFiles())) InstallFileTrial(&trial);
   // The shader files are read now, once, and every pair is compiled first in a process with a
@@ -42,6 +44,9 @@ int RunVelloran() {
   static Session session;
   session.ownsWindow = true;
   BuildSession(session, game, window);
+  // Gamepads: the player's own mappings first, then every frame reads the pads.
+  LoadPadMappings(kPadMappingFile);
+  session.readPads = ReadDesktopPads;
 
   // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);

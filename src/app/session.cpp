@@ -43,8 +43,12 @@ GLFWwindow* Fail(const char* line) {
   return nullptr;
 }
 
-void PollEvents(void*) {
+// The pads are read here, after the keyboard's events and before the frame's keyboard step,
+// so they reach the game through the same held keys in the same frame.
+void PollEvents(void* user) {
   glfwPollEvents();
+  auto* session = static_cast<Session*>(user);
+  if (session->readPads) session->readPads(*session);
 }
 double ReadClock(void*) {
   return glfwGetTime();

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "app/game.h"
-#include "trial/file_trial.h"
+#include "app/gamepad.h"
 #include "gfx/model.h"
 #include "gfx/text_renderer.h"
 #include "render/frame_render.h"
 #include "render/render_targets.h"
 #include "render/shader_set.h"
+#include "trial/file_trial.h"
 
 struct GLFWwindow;
 
@@ -44,6 +45,9 @@ struct Session {
   std::unique_ptr<Models> models;
   RenderTargets targets;
   Renderer renderer;
+  PadMemory pads;                        // what the gamepads held last frame
+  bool padNoted[kPadSlots] = {};         // a slot's unusable joystick has been reported
+  void (*readPads)(Session&) = nullptr;  // applies the pads right after the window's events
 };
 
 // How start-up opens its window.

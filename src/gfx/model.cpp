@@ -2,7 +2,7 @@
 //
 // Node transforms are ignored on purpose: the scene graph places every model, so each mesh
 // keeps the coordinates its file gives it. Decoding happens in decoders.cpp, in a trial
-// process when the game runs one; here the decoded meshes become GL objects.
+// process (in this one only where the caller chose that); here the meshes become GL objects.
 #include "gfx/model.h"
 
 #include <algorithm>

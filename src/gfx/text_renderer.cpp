@@ -27,8 +27,8 @@ GlyphQuad LayoutGlyph(const Glyph& glyph, float x, float y, float scale) {
 }
 
 TextRenderer::TextRenderer(const char* fontPath) {
-  // The rasterised glyphs: from the file trial's worker when the game runs one, else made
-  // here. A font whose trial run died is reported like one that would not open.
+  // The rasterised glyphs: from the file trial's worker, or made here where the caller chose
+  // that (DecodeWhere::InProcess). A refused font is reported like one that would not open.
   const char* refusal = nullptr;
   const TrialRecord* tried = PassedTrial(fontPath, refusal);
   DecodedFont font;

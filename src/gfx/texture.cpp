@@ -17,9 +17,9 @@ namespace {
 // The stand-in texel of an image that could not be decoded.
 const unsigned char kFallbackTexel[3] = {255, 0, 255};
 
-// The decoded pixels of `path`: from the file trial's worker when the game runs a trial
-// (nothing when the trial refused the file), else decoded here. A model's texture (`folder`
-// set) is read only inside the model's folder.
+// The decoded pixels of `path`: from the file trial's worker (nothing when the file was
+// refused), or decoded here where the caller chose that (DecodeWhere::InProcess). A model's
+// texture (`folder` set) is read only inside the model's folder.
 DecodedPixels ObtainPixels(const std::string& path, const std::string& folder = std::string(),
                            const char* name = nullptr) {
   const char* refusal = nullptr;

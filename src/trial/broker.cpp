@@ -237,8 +237,7 @@ void RunBroker(std::vector<TrialFile> plan, const TrialLimits& limits, int outFd
       if (StartWorker(file, bytes, read == RunFileStatus::Read, limits, addressSpace, worker)) {
         running.push_back(std::move(worker));
       } else {
-        AppendRecord(output, key,
-                     Refusal(file.kind, TrialVerdict::Crashed, "no process could try it"));
+        AppendRecord(output, key, Refusal(file.kind, TrialVerdict::Refused, kNoTrialProcess));
       }
     }
     std::vector<pollfd> fds;

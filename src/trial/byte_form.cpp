@@ -150,6 +150,7 @@ bool ParsePixels(const std::string& bytes, DecodedPixels& pixels) {
   std::uint64_t width = 0, height = 0;
   if (!reader.U64(width) || !reader.U64(height) || !reader.Array(pixels.rgb) ||
       reader.at != bytes.size()) {
+    pixels = DecodedPixels{};  // no pixels without their sizes
     return false;
   }
   // Sizes that do not describe the pixels at hand make an image that did not decode.

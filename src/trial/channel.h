@@ -20,7 +20,9 @@ bool WriteAll(int fd, const void* data, std::size_t size);  // blocking, retries
 bool ReadAll(int fd, void* data, std::size_t size, double deadline = 0.0);
 
 // Forks a child that runs `child(writeFd)`, which never returns, and gives the parent the
-// pipe's read end (1 MiB of buffer: decoded images pass through). -1 when no child was made.
+// pipe's read end (1 MiB of buffer: decoded images pass through). A fork refused for want of
+// processes or memory is tried again a few times within about half a second, since a busy
+// machine frees both soon. -1 when no child was made.
 template <typename Child>
 pid_t ForkWithPipe(int& readFd, Child child);
 
@@ -41,11 +43,20 @@ bool ReadRecordHead(int fd, double deadline, std::string& path, TrialRecord& rec
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+constexpr int kForkRetries = 3;  // further tries of a refused fork
+
 template <typename Child>
 pid_t ForkWithPipe(int& readFd, Child child) {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-  const pid_t pid = fork();
+  pid_t pid = fork();
+  for (int retry = 0; pid < 0 && (errno == EAGAIN || errno == ENOMEM) && retry < kForkRetries;
+       ++retry) {
+    usleep(static_cast<useconds_t>(25000) << (2 * retry));  // 25, 100 and 400 ms
+    pid = fork();
+  }
   if (pid < 0) {
     close(pipeFds[0]);
     close(pipeFds[1]);

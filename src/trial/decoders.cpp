@@ -16,6 +16,7 @@
 #include <cstring>
 #include FT_FREETYPE_H
 
+#include "trial/file_trial.h"
 #include "trial/limits.h"
 #include "trial/safe_file.h"
 
@@ -175,7 +176,14 @@ DecodedFont DecodeFont(const std::string& bytes) {
   return font;
 }
 
+// The *File helpers decode in this process, so they refuse unless their caller chose that:
+// a loader that reached one by mistake still decodes nothing.
 DecodedModel DecodeModelFile(const std::string& path) {
+  if (CurrentDecodeWhere() != DecodeWhere::InProcess) {
+    DecodedModel refused;
+    refused.error = "Did not import " + path + ": " + kNoTrialProcess;
+    return refused;
+  }
   std::string bytes;
   const RunFileStatus status = ReadRunFile(path, kMaxModelFileBytes, bytes);
   if (status == RunFileStatus::Read || status == RunFileStatus::Missing) {
@@ -187,18 +195,25 @@ DecodedModel DecodeModelFile(const std::string& path) {
 }
 
 DecodedPixels DecodeImageFile(const std::string& path) {
+  if (CurrentDecodeWhere() != DecodeWhere::InProcess) return {};
   std::string bytes;
   ReadRunFile(path, kMaxImageFileBytes, bytes);
   return DecodeImage(bytes);
 }
 
 DecodedPixels DecodeTextureFile(const std::string& folder, const std::string& name) {
+  if (CurrentDecodeWhere() != DecodeWhere::InProcess) return {};
   std::string bytes;
   ReadRunFileInside(folder, name, kMaxImageFileBytes, bytes);
   return DecodeImage(bytes);
 }
 
 DecodedFont DecodeFontFile(const std::string& path) {
+  if (CurrentDecodeWhere() != DecodeWhere::InProcess) {
+    DecodedFont refused;
+    refused.libraryReady = true;  // FreeType is not the fault; the file may not be read here
+    return refused;
+  }
   std::string bytes;
   ReadRunFile(path, kMaxFontFileBytes, bytes);
   return DecodeFont(bytes);

@@ -3,10 +3,10 @@
 //
 // Decoders work on bytes already in memory: the file is read (see safe_file.h) before any
 // decoder runs, so a decoder never opens anything itself. The loaders use the *File helpers
-// in the game's own process when no file trial runs (tests, tools); in the game the trial's
-// confined workers run the decoders, and the loaders build their GL objects from the bytes a
-// worker sent back. Either way a file is decoded by the same code, and the game process never
-// parses a model, image or font file itself.
+// in their own process only where the caller chose that by name (tests, tools); in the game
+// the trial's confined workers run the decoders, and the loaders build their GL objects from
+// the bytes a worker sent back. Either way a file is decoded by the same code, and the game
+// process never parses a model, image or font file itself.
 #pragma once
 
 #include <glm/glm.hpp>
@@ -76,7 +76,8 @@ DecodedFont DecodeFont(const std::string& bytes);     // FreeType face + the HUD
 
 // The same, reading the file first with the game's safe open and the cap for its type. A
 // model that exists but may not be read (not a regular file, too large) is refused in the
-// words the trial uses.
+// words the trial uses. Only under DecodeWhere::InProcess (file_trial.h): otherwise nothing
+// is read or decoded (a model refused, no pixels, no font face).
 DecodedModel DecodeModelFile(const std::string& path);
 DecodedPixels DecodeImageFile(const std::string& path);
 DecodedPixels DecodeTextureFile(const std::string& folder, const std::string& name);

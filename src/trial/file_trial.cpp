@@ -25,6 +25,7 @@ namespace {
 constexpr double kDeadlineGrace = 2.0;
 
 FileTrial* installedTrial = nullptr;
+DecodeWhere decodeWhere = DecodeWhere::InTrialOnly;
 
 // Reads and forgets `size` bytes of a record the game does not take.
 bool SkipBytes(int fd, std::uint64_t size, double deadline) {
@@ -144,13 +145,24 @@ void FinishFileTrial(FileTrial& trial) {
   trial.broker = -1;
 }
 
+void SetDecodeWhere(DecodeWhere where) {
+  decodeWhere = where;
+}
+
+DecodeWhere CurrentDecodeWhere() {
+  return decodeWhere;
+}
+
 void InstallFileTrial(FileTrial* trial) {
   installedTrial = trial;
 }
 
 const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
   refusal = nullptr;
-  if (!installedTrial) return nullptr;
+  if (!installedTrial) {
+    if (decodeWhere != DecodeWhere::InProcess) refusal = kNoTrialProcess;
+    return nullptr;
+  }
   if (path.size() > kMaxTrialPath) {
     refusal = "its path is too long";
     return nullptr;

@@ -59,17 +59,30 @@ struct FileTrial {
 };
 
 // Forks the broker, which tries `plan` in order and the textures each model names right after
-// it. Call it while the process has a single thread. False when no process could be made.
+// it. Call it while the process has a single thread. False when no process could be made even
+// after a few brief retries (see ForkWithPipe).
 bool StartFileTrial(FileTrial& trial, const std::vector<TrialFile>& plan, TrialLimits limits = {});
 // The record of `path`, waiting for it until the trial's deadline; null if none came.
 const TrialRecord* AwaitTrialRecord(FileTrial& trial, const std::string& path);
 // Ends the trial: the broker and any worker are stopped and reaped. Never waits long.
 void FinishFileTrial(FileTrial& trial);
 
-// The loaders' gate. With no trial installed (tests, tools) loaders decode files themselves.
+// Where files may be decoded while no trial is installed. Decoding in the game's own process
+// is a choice its caller makes by name, never what happens because no trial could start.
+enum class DecodeWhere : std::uint8_t {
+  InTrialOnly,  // the default: without an installed trial every file is refused
+  InProcess,    // loaders decode files themselves: tests and tools, on files they trust
+};
+void SetDecodeWhere(DecodeWhere where);
+DecodeWhere CurrentDecodeWhere();
+// Why a file is refused when no trial is installed and decoding in process was not chosen.
+constexpr const char* kNoTrialProcess = "it could not be tried (no process for a trial run)";
+
+// The loaders' gate; an installed trial is asked first, whatever DecodeWhere says.
 void InstallFileTrial(FileTrial* trial);
-// With a trial installed: the passed record of `path`, whose payload the loader builds from,
-// or null with `refusal` saying why the file must not be used. Without one: null, no refusal.
+// The passed record of `path`, whose payload the loader builds from, or null with `refusal`
+// saying why the file must not be used. Null with no refusal only under
+// DecodeWhere::InProcess with no trial installed: the loader then decodes the file itself.
 const TrialRecord* PassedTrial(const std::string& path, const char*& refusal);
 
 // The absolute, lexically normal form of `path`: the key of its record.

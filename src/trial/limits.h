@@ -11,6 +11,8 @@ constexpr std::size_t kMaxModelFileBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxImageFileBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxFontFileBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxShaderFileBytes = std::size_t{256} << 10;
+// The player's own gamepad mappings; the community's whole list is under 1 MB.
+constexpr std::size_t kMaxPadMappingBytes = std::size_t{2} << 20;
 
 // ---- what one model may hold (the game refuses a model past any of these) ----------------
 constexpr std::size_t kMaxModelMeshes = 1024;

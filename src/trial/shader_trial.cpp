@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "trial/channel.h"
-#include "trial/file_trial.h"  // TrialKey: "./shader/x" and "shader/x" are one file
+#include "trial/file_trial.h"  // TrialKey (./x and x are one file); DecodeWhere
 #include "trial/limits.h"
 #include "trial/safe_file.h"
 #include "trial/shader_broker.h"
@@ -176,5 +176,14 @@ void InstallShaderTrial(ShaderTrial* trial) {
 }
 
 const ShaderPairTrial* TriedShaderPair(const char* vertexPath, const char* fragmentPath) {
-  return installedTrial ? &AwaitShaderPair(*installedTrial, vertexPath, fragmentPath) : nullptr;
+  if (installedTrial) return &AwaitShaderPair(*installedTrial, vertexPath, fragmentPath);
+  if (CurrentDecodeWhere() == DecodeWhere::InProcess) return nullptr;
+  // Nothing may compile untried sources in this process: the pair is read (so its lines are
+  // those of any refused pair) and refused. It lives until the next call, which is enough
+  // for the shader that asked.
+  static ShaderPairTrial refused;
+  refused = ReadPair(vertexPath, fragmentPath);
+  refused.verdict = ShaderVerdict::NotTried;
+  refused.reason = kNoTrialProcess;
+  return &refused;
 }

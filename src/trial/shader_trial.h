@@ -85,7 +85,9 @@ const ShaderPairTrial& AwaitShaderPair(ShaderTrial& trial, const std::string& ve
 // Stops waiting for verdicts and reaps the broker (ending it if it outstayed the deadline).
 void FinishShaderTrial(ShaderTrial& trial);
 
-// The shader builder's gate. With no trial installed (tests, tools) shaders read their own files.
+// The shader builder's gate. Shaders read and compile their own files only when no trial is
+// installed and the caller chose DecodeWhere::InProcess (file_trial.h): tests and tools.
 void InstallShaderTrial(ShaderTrial* trial);
-// With a trial installed: the tried pair of these paths; null without one.
+// The tried pair of these paths: the installed trial's, else (not in process) the pair read and
+// refused as not tried for want of a process. Null only when the shader is to compile itself.
 const ShaderPairTrial* TriedShaderPair(const char* vertexPath, const char* fragmentPath);

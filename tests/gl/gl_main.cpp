@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gl_context.h"
+#include "trial/file_trial.h"
 
 namespace {
 GLFWwindow* window = nullptr;
@@ -50,6 +51,8 @@ GLFWwindow* TestWindow() {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // The tests build models, images, fonts and shaders from the repository's own files.
+  SetDecodeWhere(DecodeWhere::InProcess);
   // Test discovery only lists names: no display needed for that.
   if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   // A shared virtual display now and then refuses a client for a moment: try again briefly,

@@ -55,6 +55,9 @@ TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   for (std::size_t cut = 0; cut < pixelBytes.size(); ++cut) {
     EXPECT_FALSE(ParsePixels(pixelBytes.substr(0, cut), parsedPixels)) << "cut at " << cut;
   }
+  // Refused bytes leave no pixels behind for an upload to take with sizes of zero.
+  EXPECT_FALSE(ParsePixels(pixelBytes + "x", parsedPixels));
+  EXPECT_TRUE(parsedPixels.rgb.empty());
   // Every 8-byte field set to a huge length or count.
   for (std::size_t at = 1; at + 8 <= modelBytes.size(); ++at) {
     std::string lying = modelBytes;

@@ -59,8 +59,9 @@ const { server, base } = await serveSite(site);
 const sizeQuery = `width=${width}&height=${height}`;
 const { browser, close } = await launchBrowser();
 
-async function open(query, size = sizeQuery) {
+async function open(query, size = sizeQuery, beforeScripts = null) {
   const page = await browser.newPage();
+  if (beforeScripts) await page.evaluateOnNewDocument(beforeScripts);
   const errors = [];
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   page.on('pageerror', (e) => errors.push(e.message));
@@ -101,6 +102,84 @@ async function play(page, step, framesRunAlready = 0) {
   await runFrames(page, step.frames - framesRunAlready);
   if (step.mode === 'hold') await page.keyboard.up(step.code);
   return heldPicture(page, step.name);
+}
+
+// The page's gamepads: one standard pad, unplugged until the test plugs it in. Emscripten's
+// GLFW reads navigator.getGamepads() once a frame.
+function fakeGamepad() {
+  const pad = { id: 'Velloran test pad', index: 0, connected: false, mapping: 'standard', timestamp: 0,
+    axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })) };
+  window.velloranTestPad = pad;
+  Navigator.prototype.getGamepads = function () { return [pad.connected ? pad : null, null, null, null]; };
+}
+
+// The canoe's transform, whether the view is the seat's, and the jump's height so far.
+async function canoe(page) {
+  const s = await page.evaluate(() => Array.from(Module.HEAPF32.subarray(Module._velloran_canoe_state() / 4, Module._velloran_canoe_state() / 4 + 18)));
+  return { x: s[12], y: s[13], z: s[14], yaw: (Math.atan2(-s[2], s[0]) * 180) / Math.PI, seat: s[16], rise: s[17] };
+}
+
+// Each action from the keys, then from the pad, from where the last left off: the canoe must
+// move the same distance and turn the same angle. Opposite actions follow one another, so the
+// canoe stays in open water. A small canvas, as SwiftShader draws every frame.
+async function padAgainstKeys() {
+  const frames = 8;
+  const { page, errors } = await open(`&clock=${frameSeconds}&hold`, 'width=320&height=240', fakeGamepad);
+  await start(page);
+  await runFrames(page, 1);
+  await page.evaluate(() => { velloranTestPad.connected = true; window.dispatchEvent(new Event('gamepadconnected')); });
+  const setPad = (axes, buttons) => page.evaluate((a, b) => {
+    velloranTestPad.axes = a;
+    velloranTestPad.buttons.forEach((button, i) => { button.pressed = b.includes(i); button.value = button.pressed ? 1 : 0; });
+  }, axes, buttons);
+  const actions = [
+    { name: 'paddle', keys: ['KeyW'], axes: [0, -1, 0, 0], buttons: [] },
+    { name: 'back', keys: ['KeyS'], axes: [0, 0.8, 0, 0], buttons: [] },
+    { name: 'turn left', keys: ['KeyA'], axes: [-1, 0, 0, 0], buttons: [] },
+    { name: 'turn right', keys: ['KeyD'], axes: [0.9, 0.2, 0, 0], buttons: [15] },  // d-pad right too
+    { name: 'fast paddle', keys: ['ShiftLeft', 'KeyW'], axes: [0, 0, 0, 0], buttons: [5, 12] },  // RB + d-pad up
+    { name: 'fast back', keys: ['ShiftLeft', 'KeyS'], axes: [0, 1, 0, 0], buttons: [4] },
+  ];
+  const motion = async (press, release) => {
+    const before = await canoe(page);
+    await press();
+    await runFrames(page, frames);
+    const after = await canoe(page);
+    await release();
+    await runFrames(page, 1);  // the release reaches the game before it moves again
+    return { distance: Math.hypot(after.x - before.x, after.z - before.z), turn: ((after.yaw - before.yaw + 540) % 360) - 180 };
+  };
+  for (const action of actions) {
+    const keys = await motion(async () => { for (const k of action.keys) await page.keyboard.down(k); },
+      async () => { for (const k of action.keys) await page.keyboard.up(k); });
+    const pad = await motion(() => setPad(action.axes, action.buttons), () => setPad([0, 0, 0, 0], []));
+    check(keys.distance + Math.abs(keys.turn) > 0.1 && Math.abs(pad.distance - keys.distance) < 1e-3 && Math.abs(pad.turn - keys.turn) < 1e-2,
+      `pad ${action.name}: moved ${pad.distance.toFixed(3)} and turned ${pad.turn.toFixed(2)} deg; the keys ${keys.distance.toFixed(3)} and ${keys.turn.toFixed(2)} deg`);
+  }
+  // A jump: the south button as Space, the same height after the same frames; the first jump
+  // lands before the second starts.
+  const jump = async (press, release) => {
+    await press();
+    await runFrames(page, 1);
+    await release();
+    await runFrames(page, 4);
+    return (await canoe(page)).rise;
+  };
+  const keyJump = await jump(() => page.keyboard.down('Space'), () => page.keyboard.up('Space'));
+  await runFrames(page, 40);  // up 2 units at 5 a second, down at 6
+  const padJump = await jump(() => setPad([0, 0, 0, 0], [0]), () => setPad([0, 0, 0, 0], []));
+  check(keyJump > 0.3 && Math.abs(padJump - keyJump) < 1e-3, `pad jump: ${padJump.toFixed(3)} high after 5 frames; the keys' ${keyJump.toFixed(3)}`);
+  // The view: the north button as F6, once per press however long it is held.
+  const seat = (await canoe(page)).seat;
+  await setPad([0, 0, 0, 0], [3]);
+  await runFrames(page, 3);
+  const padView = (await canoe(page)).seat;
+  await setPad([0, 0, 0, 0], []);
+  await page.keyboard.press('F6');
+  await runFrames(page, 2);
+  check(seat === 1 && padView === 0 && (await canoe(page)).seat === 1, 'the pad\'s north button switches the view as F6 does');
+  check(errors.length === 0, `no console errors with a pad (${errors.join(' | ')})`);
+  await page.close();
 }
 
 try {
@@ -168,6 +247,8 @@ try {
   check(await second.page.evaluate(() => document.getElementById('status').textContent.includes('ended')), 'Escape ends the game and the page says so');
   check(second.errors.length === 0, `no console errors (${second.errors.join(' | ')})`);
 
+  // A faked standard pad against the same keys, measured on the canoe itself.
+  await padAgainstKeys();
 } finally {
   await close();
   server.close();

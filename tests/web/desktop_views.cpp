@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/scripted_play.h"
+#include "trial/file_trial.h"
 
 int main(int argc, char** argv) {
   if (argc < 6) {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!glfwInit()) return 1;
+  SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own data, as the bake reads it
   ScriptedPlayOptions options;
   options.width = static_cast<unsigned>(std::atoi(argv[2]));
   options.height = static_cast<unsigned>(std::atoi(argv[3]));

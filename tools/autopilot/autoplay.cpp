@@ -23,6 +23,7 @@
 
 #include "app/scripted_play.h"
 #include "autopilot.h"
+#include "trial/file_trial.h"
 
 namespace {
 
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
   options.height = o.height;
   options.frameSeconds = 1.0 / o.fps;
   options.visible = true;
+  SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own data
   auto play = std::make_unique<ScriptedPlay>();
   if (!StartScriptedPlay(*play, options)) return 1;
   ScriptedPlay& p = *play;

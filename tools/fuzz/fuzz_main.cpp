@@ -212,6 +212,7 @@ const TypeInfo* FindType(const std::vector<TypeInfo>& types, const std::string& 
 // Exits 99 when an allocation fails (run it under `ulimit -v` to see a file's appetite).
 int DecodeDirectly(const TypeInfo& info, const std::string& path) {
   std::set_new_handler([] { _exit(99); });
+  SetDecodeWhere(DecodeWhere::InProcess);  // the point of this mode
   bool decoded = false;
   if (info.type == FuzzType::Collada) decoded = DecodeModelFile(path).loaded;
   if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png) {

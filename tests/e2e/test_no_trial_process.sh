@@ -1,0 +1,48 @@
+# No process for the trials: a preload refuses the game's forks with EAGAIN, as a process limit
+# would, and assets/platform2.dae nests its nodes deep enough to overflow Assimp's stack in the
+# game's own process. Refused for a moment, the forks are tried again and the trials run (the
+# model refused by its trial run); refused for good, from the start or once the file trial's
+# broker runs, every model, the font and every shader pair are refused for want of a process.
+# Either way the game runs on and leaves with 0 on Escape.
+source "$(dirname "$0")/lib.sh"
+GAME_PRELOAD="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
+FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
+
+GAME="$RUN/game"
+mkdir -p "$GAME"
+for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$GAME/$d"; done
+printf '640\n480\nfalse\n' > "$GAME/settings.conf"
+rm "$GAME/assets/platform2.dae"
+{
+  sed -n '1,/<node /p' "$ROOT/assets/platform2.dae"
+  for ((i = 0; i < 30000; i++)); do printf '<node id="n%d">' "$i"; done
+  for ((i = 0; i < 30000; i++)); do printf '</node>'; done
+  sed -n '/<node /,$p' "$ROOT/assets/platform2.dae" | tail -n +2
+} > "$GAME/assets/platform2.dae"
+rc=0
+("$FUZZ" --direct dae "$GAME/assets/platform2.dae") > /dev/null 2>&1 || rc=$?
+[ "$rc" -ge 128 ] || fail "the nested model no longer crashes Assimp when read directly ($rc)"
+
+play() {  # forks to pass, then to refuse; the whole output wanted
+  export VELLORAN_PASSED_FORKS="${1%:*}" VELLORAN_FAILED_FORKS="${1#*:}"
+  start_game "$GAME"
+  wait_window 90
+  settle 2
+  send_key Escape
+  wait_exit 30
+  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC with forks $1 passed:refused"
+  [ "$(cat "$RUN/stdout")" = "$2" ] || fail "unexpected output with forks $1 passed:refused (wanted:
+$2)"
+}
+
+play 0:2 "ERROR::ASSIMP:: Did not import assets/platform2.dae: reading it crashed the decoder in a trial run (signal 11)"
+why="it could not be tried (no process for a trial run)"
+refused="$(for ((i = 0; i < 8; i++)); do
+    printf 'ERROR::SHADER::%s\n%s\n' VERTEX::COMPILATION_FAILED "$why" PROGRAM::LINKING_FAILED "$why"
+  done
+  echo "ERROR::FREETYPE: Failed to load font"
+  for model in duck/duck.dae canoe.dae driver.dae driverArms.dae cube.dae platform2.dae \
+    pool2.dae pool3.dae budman.dae; do echo "ERROR::ASSIMP:: Did not import assets/$model: $why"; done)"
+play 0:1000000 "$refused"
+play 1:1000000 "$refused"  # the broker starts, no worker can
+echo "no trial process: refused, not decoded"
