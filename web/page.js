@@ -160,13 +160,17 @@ async function load() {
     const [packed, wasm] = await fetchAll(['velloran.data.gz', 'velloran.wasm']);
     const head = new Uint8Array(await packed.slice(0, 2).arrayBuffer());
     // A server that labels .gz files as gzip-encoded lets the browser unpack them already.
-    const data = head[0] === 0x1f && head[1] === 0x8b
+    let data = head[0] === 0x1f && head[1] === 0x8b
       ? await new Response(packed.stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
       : await packed.arrayBuffer();
     const wasmBytes = await wasm.arrayBuffer();
-    Module.getPreloadedPackage = () => data;
+    // Asked once; the page lets go of its copy as the loader takes it.
+    Module.getPreloadedPackage = () => { const taken = data; data = null; return taken; };
     Module.instantiateWasm = (imports, receive) => {
-      WebAssembly.instantiate(wasmBytes, imports).then((r) => receive(r.instance, r.module));
+      WebAssembly.instantiate(wasmBytes, imports).then((r) => receive(r.instance, r.module), (error) => {
+        console.error(error);
+        statusLine.textContent = 'The game could not start in this browser (see the console).';
+      });
       return {};
     };
   } catch (e) {
