@@ -4,9 +4,10 @@
 //
 //   node page_test.mjs <site folder> <part>
 //
-// The parts, each a test of its own: download (a first visit over a slow line), sizes (the
-// window sizes of desktops and laptops), phone (a HiDPI laptop and a touch phone), play (a
-// hidden page, the pointer let go, the ending).
+// The parts, each a test of its own: download (a first visit over a slow line, and a browser
+// without a decompressor), sizes (the window sizes of desktops and laptops), hidpi (a HiDPI
+// laptop, a 4K screen beyond the drawing size's cap, a touch phone), play (a hidden page, the
+// pointer let go, the ending).
 //
 // What a player sees is read from screenshots: a HUD line is there when the band where the
 // game draws it holds white text pixels, in the window, with nothing of the page over it.
@@ -14,11 +15,12 @@ import { checker, decodePng, launchBrowser, requireBuild, serveSite } from './ha
 
 const [site, part] = process.argv.slice(2);
 requireBuild(site);
-if (!['download', 'sizes', 'phone', 'play'].includes(part)) { console.log(`FAIL: unknown part "${part}"`); process.exit(2); }
+if (!['download', 'sizes', 'hidpi', 'play'].includes(part)) { console.log(`FAIL: unknown part "${part}"`); process.exit(2); }
 const { check, failures } = checker();
 const { server, sent, base } = await serveSite(site);
 const { browser, close } = await launchBrowser();
 const maxFirstVisitBytes = 4e6;
+const maxDrawingPixels = 2560 * 1440;
 
 const probe = (page, what) => page.evaluate((w) => Module._velloran_probe(w), what);
 const probes = { timeLeft: 0, canoeX: 1, canoeZ: 2, yaw: 3, pitch: 4, width: 5, height: 6 };
@@ -132,20 +134,32 @@ try {
       await probe(page, probes.yaw) === view[0] && await probe(page, probes.pitch) === view[1],
       'before the start gesture only the first picture is drawn, the clock stands at 90, the mouse turns nothing');
     await page.close();
+
+    // A browser without DecompressionStream fetches the unpacked bundle instead.
+    const old = await browser.newPage();
+    await old.evaluateOnNewDocument(() => { delete window.DecompressionStream; });
+    sent.bytes = 0;
+    await old.goto(base + 'width=320&height=240');
+    await old.waitForSelector('#card.ready', { timeout: 120000 });
+    check(sent.bytes > 13e6, `without a decompressor the unpacked bundle loads and the game starts (${sent.bytes} bytes)`);
+    await old.close();
   }
 
   // Window sizes from a phone to a large screen: fits, crisp, no scrolling, both HUD lines.
   const viewports = {
     sizes: [{ width: 1280, height: 720 }, { width: 1366, height: 657 }, { width: 800, height: 600 },
       { width: 1920, height: 1080 }],
-    phone: [{ width: 1280, height: 720, deviceScaleFactor: 2 },
+    hidpi: [{ width: 1280, height: 720, deviceScaleFactor: 2 }, { width: 3840, height: 2160 },
       { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }],
   };
   for (const viewport of viewports[part] || []) {
     const name = `${viewport.width} x ${viewport.height} @${viewport.deviceScaleFactor || 1}`;
     const { page, errors } = await open(viewport, 'hold');
     const l = await layout(page);
-    check(fits(l) && crisp(l) && !scrolls(l), `${name}: fits, crisp, no scrolling (${describe(l)})`);
+    // Past the cap the picture is drawn smaller and scaled up: whole and sharp are then apart.
+    const capped = viewport.width * viewport.height * (viewport.deviceScaleFactor || 1) ** 2 > maxDrawingPixels;
+    check(fits(l) && crisp(l) === !capped && l.bw * l.bh <= maxDrawingPixels && !scrolls(l),
+      `${name}: fits, ${capped ? 'drawn at the cap' : 'crisp'}, no scrolling (${describe(l)})`);
     for (const line of await hudLines(page, l)) {
       check(line.ok, `${name}: the ${line.name} HUD line is shown (${line.white} of ${line.all} pixels white)`);
     }
