@@ -4,13 +4,21 @@
 // comes from the bundle the page loaded before main (see bundle_trial.cpp). Escape ends the
 // game as on the desktop, and the page then says so.
 //
+// The page around the game: the drawing size is the browser window's in device pixels at
+// start (capped), and the page scales the canvas to fit later resizes, so the window-sized
+// render targets are made once, as on the desktop. The first picture is drawn under the page's
+// start card and the game then waits: its clock starts at the player's gesture, and stands
+// still while the page is hidden, so no frame after a pause is longer than a normal one.
+//
 // The page's address may carry options, for players on slow machines and for the tests:
-//   width, height  the canvas size instead of settings.conf's
+//   width, height  a fixed drawing size instead of the window's
 //   clock=S        a scripted clock that advances S seconds each frame, whatever the real time
 //   hold           frames run only when granted (velloran_run_frames), so a test can stop the
 //                  picture at a chosen frame; the last granted frame is kept for reading back
 #include <emscripten.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -26,6 +34,7 @@
 #include "render/readback.h"
 #include "scene/game_rules.h"
 #include "web_gamepad.h"
+#include "web_touch.h"
 
 namespace {
 
@@ -44,6 +53,24 @@ double scriptedClock = 1.0;  // the next reading of the scripted clock, as the d
 long framesGranted = 0;      // hold mode: frames the test still wants
 long framesRun = 0;
 std::vector<unsigned char> heldPicture;  // hold mode: the last granted frame, RGBA, bottom-up
+
+// The largest drawing buffer the window's size may ask for: every window-sized render target
+// is this big, and a 4K window at full resolution would cost a phone or laptop GPU its frame
+// rate. 2560 x 1440 keeps a 1280 x 720 window crisp at a device pixel ratio of 2.
+constexpr double kMaxDrawingPixels = 2560.0 * 1440.0;
+constexpr double kMaxDrawingSide = 4096.0;  // and no side longer: a window's odd shape
+
+// Whether the game runs: the first picture is drawn at once, the rest wait for the start
+// gesture and stop while the page is hidden. The clock the game reads leaves out the time spent
+// waiting, so the first frame after a wait is as long as a normal one.
+struct PageClock {
+  bool started = false;    // the player's gesture came
+  bool visible = true;     // the page is shown
+  double offset = 0.0;     // seconds of waiting taken out of the real clock
+  double pausedAt = -1.0;  // the real clock when the current wait began; < 0 while running
+};
+PageClock page;
+bool endReported = false;  // the page has been told the game is over
 
 // clang-format off
 EM_JS(double, PageNumber, (const char* name), {
@@ -78,8 +105,22 @@ EM_JS(double, TakeWheelSteps, (), {
   return steps;
 });
 
-EM_JS(void, TellPageEnded, (), {
-  if (Module.velloranEnded) Module.velloranEnded();
+// The end of the game for the page's line: how (0 time or ducks ran out, 1 Escape), the
+// ducks collected and the whole seconds left.
+EM_JS(void, TellPageEnded, (int how, int ducks, int seconds), {
+  if (Module.velloranEnded) Module.velloranEnded(how ? 'escape' : 'over', ducks, seconds);
+});
+
+// The window's size in device pixels, the drawing size a crisp picture needs.
+EM_JS(void, WindowDevicePixels, (int* width, int* height), {
+  var ratio = window.devicePixelRatio || 1;
+  HEAP32[width >> 2] = Math.round(window.innerWidth * ratio);
+  HEAP32[height >> 2] = Math.round(window.innerHeight * ratio);
+});
+
+// The canvas has its size and the first picture is drawn: the page fits it and offers start.
+EM_JS(void, TellPageReady, (), {
+  if (Module.velloranReady) Module.velloranReady();
 });
 // clang-format on
 
@@ -92,7 +133,40 @@ void PollEvents(void*) {
   ReadWebPads(session);
 }
 double ReadClock(void*) {
-  return options.clockStep > 0.0 ? scriptedClock : glfwGetTime();
+  return options.clockStep > 0.0 ? scriptedClock : glfwGetTime() - page.offset;
+}
+
+bool Running() {
+  return page.started && page.visible;
+}
+// Starts or ends a wait according to the page's state.
+void UpdateWait() {
+  if (!Running() && page.pausedAt < 0.0) page.pausedAt = glfwGetTime();
+  if (Running() && page.pausedAt >= 0.0) {
+    page.offset += glfwGetTime() - page.pausedAt;
+    page.pausedAt = -1.0;
+  }
+}
+
+// The drawing size: the address's, else the window's device pixels scaled down to the cap,
+// else settings.conf's (a window with no size yet, in a hidden frame).
+void ChooseDrawingSize(const Settings& settings) {
+  int width = options.width, height = options.height;
+  if (width <= 0 || height <= 0) {
+    WindowDevicePixels(&width, &height);
+    const double pixels = static_cast<double>(width) * height;
+    const double shrink =
+        std::min({1.0, std::sqrt(kMaxDrawingPixels / std::max(pixels, 1.0)),
+                  kMaxDrawingSide / std::max(width, 1), kMaxDrawingSide / std::max(height, 1)});
+    width = static_cast<int>(width * shrink);
+    height = static_cast<int>(height * shrink);
+  }
+  if (width <= 0 || height <= 0) {
+    width = settings.width;
+    height = settings.height;
+  }
+  game.screenWidth = static_cast<unsigned>(width);
+  game.screenHeight = static_cast<unsigned>(height);
 }
 void Render(void*) {
   RenderFrame(game, session.renderer);
@@ -103,23 +177,79 @@ void Render(void*) {
 }
 
 void AnimationFrame() {
+  if (framesRun > 0 && !Running()) return;
   if (options.hold && framesGranted <= 0) return;
   const FrameHooks hooks{nullptr, PollEvents, ReadClock, Render, nullptr};
   RunFrame(game, hooks);
   scriptedClock += options.clockStep;
   --framesGranted;
   ++framesRun;
+  const int ducks = game.state.ducksCollected, seconds = game.state.secondsShown;
   if (glfwWindowShouldClose(session.window)) {
     emscripten_cancel_main_loop();
+    // The canvas and its last picture stay on the page, so GLFW is not ended (that would
+    // take the canvas's size and with it the picture).
+    session.ownsWindow = false;
     EndSession(session);
-    TellPageEnded();
+    TellPageEnded(1, ducks, seconds);
+  } else if (game.state.gameOver && !endReported) {
+    endReported = true;
+    TellPageEnded(0, ducks, seconds);
+  }
+  if (framesRun == 1) {
+    UpdateWait();
+    TellPageReady();
   }
 }
 
 }  // namespace
 
+// The page's script tells the game about the player and the page.
+extern "C" {
+// The start card's gesture: the game's time begins now.
+EMSCRIPTEN_KEEPALIVE void velloran_start() {
+  page.started = true;
+  game.input.firstMouse = true;
+  UpdateWait();
+}
+EMSCRIPTEN_KEEPALIVE void velloran_page_visible(int visible) {
+  page.visible = visible != 0;
+  UpdateWait();
+}
+// The pointer was captured or let go: the cursor's next position is measured in another frame
+// of reference (movement while captured, the page's position otherwise), so it only primes the
+// look instead of swinging the camera by the difference.
+EMSCRIPTEN_KEEPALIVE void velloran_rearm_mouse() {
+  game.input.firstMouse = true;
+}
+}
+
 // Test hooks, called from the page's script.
 extern "C" {
+// A number from the game's state: 0 time left, 1 and 2 the canoe's x and z, 3 and 4 the free
+// camera's yaw and pitch, 5 the drawing width, 6 the drawing height, 7 the last frame's length.
+EMSCRIPTEN_KEEPALIVE double velloran_probe(int what) {
+  switch (what) {
+    case 0:
+      return game.state.timeLeft;
+    case 1:
+      return game.world.canoeNode.transform[3][0];
+    case 2:
+      return game.world.canoeNode.transform[3][2];
+    case 3:
+      return game.camera.yaw;
+    case 4:
+      return game.camera.pitch;
+    case 5:
+      return game.screenWidth;
+    case 6:
+      return game.screenHeight;
+    case 7:
+      return game.clock.deltaTime;
+    default:
+      return 0.0;
+  }
+}
 EMSCRIPTEN_KEEPALIVE void velloran_run_frames(long count) {
   framesGranted += count;
 }
@@ -148,8 +278,7 @@ int main() {
   options.hold = PageNumber("hold") >= 0.0;
 
   const Settings settings("settings.conf");
-  game.screenWidth = static_cast<unsigned>(options.width > 0 ? options.width : settings.width);
-  game.screenHeight = static_cast<unsigned>(options.height > 0 ? options.height : settings.height);
+  ChooseDrawingSize(settings);
   MarkAllDucksPresent(game.state);
 
   // An opaque canvas: the HUD's blending must not let the page show through the picture.
@@ -168,6 +297,7 @@ int main() {
   InstallFileTrial(nullptr);
   bundle.records.clear();
   ReportMissingFeatures();
+  InstallTouchControls(game);
 
   emscripten_set_main_loop(AnimationFrame, 0, false);
   return 0;

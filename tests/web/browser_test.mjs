@@ -9,17 +9,13 @@
 // picture far more than the two renderers differ.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 
+import { checker, launchBrowser, requireBuild, serveSite } from './harness.mjs';
+
 const [site, desktopViews, out] = process.argv.slice(2);
-const here = path.dirname(new URL(import.meta.url).pathname);
-for (const [need, what] of [[path.join(site, 'velloran.js'), 'the browser build'],
-  [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
-  if (!fs.existsSync(need)) { console.log(`FAIL: ${what} is missing (scripts/web --build --browser makes it)`); process.exit(1); }
-}
-const { default: puppeteer } = await import('puppeteer-core');
+requireBuild(site);
 const width = 800, height = 600, frameSeconds = 0.02;
 // The scripted play, step by step: a key (DOM code, GLFW code), how it is pressed, and the
 // frames run afterwards; each step ends with a picture.
@@ -34,8 +30,7 @@ const gameOver = { name: 'gameover', code: '', glfw: 0, mode: 'none', frames: 20
 const gameOverSeconds = 5;  // 20 frames of 5 s: past the 90 s countdown
 const limits = { meanToDesktop: 6, shareToDesktop: 0.04, keyOverRenderers: 3 };
 
-const failures = [];
-const check = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); if (!ok) failures.push(what); };
+const { check, failures } = checker();
 
 function compare(a, b, rows = [0, height]) {
   let sum = 0, gross = 0, n = 0;
@@ -60,25 +55,9 @@ function desktopPictures(seconds, list) {
   return pictures;
 }
 
-// The site as static files on a loopback port.
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-const server = http.createServer((req, res) => {
-  const file = path.join(site, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
-  fs.readFile(file, (err, data) => {
-    res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    res.end(err ? undefined : data);
-  });
-});
-await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
-const base = `http://127.0.0.1:${server.address().port}/?`;
+const { server, base } = await serveSite(site);
 const sizeQuery = `width=${width}&height=${height}`;
-
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile, headless: true,
-  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run'],
-});
+const { browser, close } = await launchBrowser();
 
 async function open(query, size = sizeQuery, beforeScripts = null) {
   const page = await browser.newPage();
@@ -90,6 +69,13 @@ async function open(query, size = sizeQuery, beforeScripts = null) {
   await page.goto(base + size + query);
   await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
   return { page, errors, started };
+}
+
+// The first frame is drawn under the start card; a key starts the game (and is not a game key).
+async function start(page) {
+  await page.evaluate(() => Module._velloran_run_frames(1));
+  await page.waitForSelector('#card.ready', { timeout: 120000 });
+  await page.keyboard.press('Enter');
 }
 
 async function runFrames(page, count) {
@@ -110,10 +96,10 @@ async function heldPicture(page, name) {
   return picture;
 }
 
-async function play(page, step) {
+async function play(page, step, framesRunAlready = 0) {
   if (step.mode === 'hold') await page.keyboard.down(step.code);
   if (step.mode === 'tap') await page.keyboard.press(step.code);
-  await runFrames(page, step.frames);
+  await runFrames(page, step.frames - framesRunAlready);
   if (step.mode === 'hold') await page.keyboard.up(step.code);
   return heldPicture(page, step.name);
 }
@@ -139,7 +125,8 @@ async function canoe(page) {
 async function padAgainstKeys() {
   const frames = 8;
   const { page, errors } = await open(`&clock=${frameSeconds}&hold`, 'width=320&height=240', fakeGamepad);
-  await runFrames(page, 2);
+  await start(page);
+  await runFrames(page, 1);
   await page.evaluate(() => { velloranTestPad.connected = true; window.dispatchEvent(new Event('gamepadconnected')); });
   const setPad = (axes, buttons) => page.evaluate((a, b) => {
     velloranTestPad.axes = a;
@@ -199,20 +186,21 @@ try {
   fs.mkdirSync(out, { recursive: true });
   const desktop = desktopPictures(frameSeconds, steps);
 
-  // A player's first visit (a fresh profile, nothing cached, settings.conf's size, the real
+  // A player's first visit (a fresh profile, nothing cached, the window's size, the real
   // clock): the time from navigation to the first frame drawn.
   const cold = await open('', '');
   await cold.page.waitForFunction(() => Module._velloran_frames_run() >= 1, { timeout: 60000, polling: 20 });
-  console.log(`first frame ${Date.now() - cold.started} ms after navigation (cold, 1280 x 720)`);
+  console.log(`first frame ${Date.now() - cold.started} ms after navigation (cold, ${width} x ${height})`);
   check(cold.errors.length === 0, `no console errors (${cold.errors.join(' | ')})`);
   await cold.page.close();
 
   // The start view and the four keys, in one scripted play.
   const first = await open(`&clock=${frameSeconds}&hold`);
+  await start(first.page);
   check(await first.page.evaluate(() => Module.ctx instanceof WebGL2RenderingContext), 'the canvas has a WebGL 2 context');
   let previous = null;
   for (const step of steps) {
-    const web = await play(first.page, step);
+    const web = await play(first.page, step, step === steps[0] ? 1 : 0);
     const toDesktop = compare(web, desktop[step.name]);
     check(toDesktop.mean <= limits.meanToDesktop && toDesktop.share <= limits.shareToDesktop,
       `${step.name}: web vs desktop ${fmt(toDesktop)}`);
@@ -248,7 +236,8 @@ try {
 
   // A fast scripted clock to the end of the countdown; then Escape ends the game.
   const second = await open(`&clock=${gameOverSeconds}&hold`);
-  const web = await play(second.page, gameOver);
+  await start(second.page);
+  const web = await play(second.page, gameOver, 1);
   check(await second.page.evaluate(() => UTF8ToString(Module._velloran_hud_top())) === 'GAME OVER', 'the HUD says GAME OVER');
   const desktopEnd = desktopPictures(gameOverSeconds, [gameOver]).gameover;
   const hudBand = [height - 60, height];  // rows bottom-up: the top line's band
@@ -261,8 +250,7 @@ try {
   // A faked standard pad against the same keys, measured on the canoe itself.
   await padAgainstKeys();
 } finally {
-  await browser.close();
+  await close();
   server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
 }
 if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }

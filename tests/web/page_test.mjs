@@ -1,0 +1,263 @@
+// The browser page as a player meets it, in headless Chromium: a first visit's download over a
+// slow line, the picture fitting windows from a phone to a large screen, the start card, a
+// hidden page, the pointer let go, the ending, and the touch controls.
+//
+//   node page_test.mjs <site folder> <part>
+//
+// The parts, each a test of its own: download (a first visit over a slow line, and a browser
+// without a decompressor), sizes (the window sizes of desktops and laptops), hidpi (a HiDPI
+// laptop, a 4K screen beyond the drawing size's cap, a touch phone), play (a hidden page, the
+// pointer let go, the ending).
+//
+// What a player sees is read from screenshots: a HUD line is there when the band where the
+// game draws it holds white text pixels, in the window, with nothing of the page over it.
+import { checker, decodePng, launchBrowser, requireBuild, serveSite } from './harness.mjs';
+
+const [site, part] = process.argv.slice(2);
+requireBuild(site);
+if (!['download', 'sizes', 'hidpi', 'play'].includes(part)) { console.log(`FAIL: unknown part "${part}"`); process.exit(2); }
+const { check, failures } = checker();
+const { server, sent, base } = await serveSite(site);
+const { browser, close } = await launchBrowser();
+const maxFirstVisitBytes = 4e6;
+const maxDrawingPixels = 2560 * 1440;
+
+const probe = (page, what) => page.evaluate((w) => Module._velloran_probe(w), what);
+const probes = { timeLeft: 0, canoeX: 1, canoeZ: 2, yaw: 3, pitch: 4, width: 5, height: 6 };
+const framesRun = (page) => page.evaluate(() => Module._velloran_frames_run());
+async function frames(page, count, hold) {
+  const target = (await framesRun(page)) + count;
+  if (hold) await page.evaluate((n) => Module._velloran_run_frames(n), count);
+  await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+}
+const canoe = async (page) => [await probe(page, probes.canoeX), await probe(page, probes.canoeZ)];
+const moved = (a, b) => Math.hypot(a[0] - b[0], a[1] - b[1]);
+
+// A page at a viewport, loaded up to the start card (its first picture drawn under it).
+async function open(viewport, query = '') {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.setViewport(viewport);
+  await page.goto(base + query);
+  if (query.includes('hold')) {
+    await page.waitForFunction(() => Module.calledRun, { timeout: 120000, polling: 50 });
+    await page.evaluate(() => Module._velloran_run_frames(1));
+  }
+  await page.waitForSelector('#card.ready', { timeout: 120000 });
+  return { page, errors };
+}
+
+// The canvas's place against the window: inside it, filling it one way, its shape kept, no
+// scrolling, and (at the size chosen at start) one drawing pixel per device pixel.
+async function layout(page) {
+  return page.evaluate(() => {
+    const c = document.getElementById('canvas'), r = c.getBoundingClientRect(), d = document.documentElement;
+    return { x: r.x, y: r.y, w: r.width, h: r.height, bw: c.width, bh: c.height, vw: innerWidth, vh: innerHeight,
+      sw: d.scrollWidth, sh: d.scrollHeight, dpr: devicePixelRatio };
+  });
+}
+const fits = (l) => l.x >= -0.5 && l.y >= -0.5 && l.x + l.w <= l.vw + 0.5 && l.y + l.h <= l.vh + 0.5 &&
+  (Math.abs(l.w - l.vw) <= 1 || Math.abs(l.h - l.vh) <= 1) && Math.abs(l.w / l.h - l.bw / l.bh) < 0.01;
+const crisp = (l) => Math.abs(l.w * l.dpr - l.bw) <= 1.5 && Math.abs(l.h * l.dpr - l.bh) <= 1.5;
+const scrolls = (l) => l.sw > l.vw || l.sh > l.vh;
+const describe = (l) => `canvas ${l.w.toFixed(0)} x ${l.h.toFixed(0)} at ${l.x.toFixed(0)},${l.y.toFixed(0)}, ` +
+  `buffer ${l.bw} x ${l.bh}, window ${l.vw} x ${l.vh} @${l.dpr}`;
+
+// The two HUD lines' bands in drawing pixels from the top (as the game places them: the
+// seconds line a fortieth of the width below the top, the ducks line a fiftieth above the
+// bottom), measured in the screenshot, and whether the page covers them.
+async function hudLines(page, l) {
+  const shot = decodePng(Buffer.from(await page.screenshot({ type: 'png' })));
+  const bands = [
+    { name: 'seconds', top: Math.floor(l.bw / 40) - l.bw * 0.012, bottom: Math.floor(l.bw / 40) + 2, width: l.bw * 0.16 },
+    { name: 'ducks', top: l.bh - Math.floor(l.bw / 50) - l.bw * 0.024, bottom: l.bh - Math.floor(l.bw / 50) + 2, width: l.bw * 0.3 },
+  ];
+  const seen = [];
+  for (const band of bands) {
+    const left = Math.floor(l.bw / 50);
+    const css = (x, y) => [l.x + (x * l.w) / l.bw, l.y + (y * l.h) / l.bh];
+    const [x0, y0] = css(left, band.top), [x1, y1] = css(left + band.width, band.bottom);
+    let white = 0, all = 0;
+    for (let y = Math.max(0, Math.floor(y0 * l.dpr)); y < Math.min(shot.height, y1 * l.dpr); ++y) {
+      for (let x = Math.max(0, Math.floor(x0 * l.dpr)); x < Math.min(shot.width, x1 * l.dpr); ++x) {
+        if (Math.min(...shot.at(x, y)) >= 200) ++white;
+        ++all;
+      }
+    }
+    const covered = await page.evaluate((x, y) => document.elementFromPoint(x, y)?.id !== 'canvas',
+      (x0 + x1) / 2, (y0 + y1) / 2);
+    const inside = x0 >= 0 && y0 >= 0 && x1 <= l.vw + 0.5 && y1 <= l.vh + 0.5;
+    seen.push({ name: band.name, ok: inside && !covered && white >= 0.03 * all, white, all });
+  }
+  return seen;
+}
+
+try {
+  // A first visit over an 8 Mbit/s line: the bytes sent, the time to the first frame, the
+  // progress shown at the final layout.
+  if (part === 'download') {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 1280, height: 720 });
+    const cdp = await page.createCDPSession();
+    await cdp.send('Network.enable');
+    await cdp.send('Network.emulateNetworkConditions',
+      { offline: false, latency: 20, downloadThroughput: 1e6, uploadThroughput: 1e6 });
+    await page.evaluateOnNewDocument(() => {
+      window.seenLoading = [];
+      addEventListener('DOMContentLoaded', () => new MutationObserver(() => {
+        const r = document.getElementById('canvas').getBoundingClientRect();
+        seenLoading.push({ text: document.getElementById('status').textContent, rect: [r.x, r.y, r.width, r.height] });
+      }).observe(document.getElementById('status'), { childList: true, characterData: true, subtree: true }));
+    });
+    sent.bytes = 0;
+    const started = Date.now();
+    await page.goto(base);
+    await page.waitForFunction(() => Module._velloran_frames_run && Module._velloran_frames_run() >= 1, { timeout: 120000, polling: 20 });
+    const firstFrame = Date.now() - started;
+    console.log(`first visit: ${(sent.bytes / 1e6).toFixed(2)} MB sent, first frame ${firstFrame} ms after navigation at 8 Mbit/s`);
+    check(sent.bytes <= maxFirstVisitBytes, `a first visit sends at most 4 MB (${sent.bytes} bytes)`);
+    await page.waitForSelector('#card.ready', { timeout: 60000 });
+    const { seen, ready } = await page.evaluate(() => {
+      const r = document.getElementById('canvas').getBoundingClientRect();
+      return { seen: seenLoading, ready: [r.x, r.y, r.width, r.height] };
+    });
+    const progress = seen.filter((s) => /of [\d.]+ MB \(\d+%\)/.test(s.text));
+    check(progress.length >= 2, `loading shows megabytes and percent (${progress.length} steps, last "${progress.at(-1)?.text}")`);
+    check(progress.every((s) => s.rect.join() === ready.join()), `the canvas does not move from loading to ready (${ready.join(', ')})`);
+    const view = [await probe(page, probes.yaw), await probe(page, probes.pitch)];
+    for (let i = 0; i < 10; ++i) await page.mouse.move(100 + 10 * i, 100 + 10 * i);
+    await page.mouse.wheel({ deltaY: -100 });
+    await new Promise((ok) => setTimeout(ok, 1500));
+    check(await framesRun(page) === 1 && await probe(page, probes.timeLeft) === 90 &&
+      await probe(page, probes.yaw) === view[0] && await probe(page, probes.pitch) === view[1],
+      'before the start gesture only the first picture is drawn, the clock stands at 90, the mouse turns nothing');
+    await page.close();
+
+    // A browser without DecompressionStream fetches the unpacked bundle instead.
+    const old = await browser.newPage();
+    await old.evaluateOnNewDocument(() => { delete window.DecompressionStream; });
+    sent.bytes = 0;
+    await old.goto(base + 'width=320&height=240');
+    await old.waitForSelector('#card.ready', { timeout: 120000 });
+    check(sent.bytes > 13e6, `without a decompressor the unpacked bundle loads and the game starts (${sent.bytes} bytes)`);
+    await old.close();
+  }
+
+  // Window sizes from a phone to a large screen: fits, crisp, no scrolling, both HUD lines.
+  const viewports = {
+    sizes: [{ width: 1280, height: 720 }, { width: 1366, height: 657 }, { width: 800, height: 600 },
+      { width: 1920, height: 1080 }],
+    hidpi: [{ width: 1280, height: 720, deviceScaleFactor: 2 }, { width: 3840, height: 2160 },
+      { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }],
+  };
+  for (const viewport of viewports[part] || []) {
+    const name = `${viewport.width} x ${viewport.height} @${viewport.deviceScaleFactor || 1}`;
+    const { page, errors } = await open(viewport, 'hold');
+    const l = await layout(page);
+    // Past the cap the picture is drawn smaller and scaled up: whole and sharp are then apart.
+    const capped = viewport.width * viewport.height * (viewport.deviceScaleFactor || 1) ** 2 > maxDrawingPixels;
+    check(fits(l) && crisp(l) === !capped && l.bw * l.bh <= maxDrawingPixels && !scrolls(l),
+      `${name}: fits, ${capped ? 'drawn at the cap' : 'crisp'}, no scrolling (${describe(l)})`);
+    for (const line of await hudLines(page, l)) {
+      check(line.ok, `${name}: the ${line.name} HUD line is shown (${line.white} of ${line.all} pixels white)`);
+    }
+    if (viewport.hasTouch) {
+      // The phone: a tap starts, the thumb pad paddles, letting go stops.
+      await page.touchscreen.tap(viewport.width / 2, viewport.height / 2);
+      check(await page.evaluate(() => !document.getElementById('touch').hidden && phase === 'playing'),
+        `${name}: a tap starts the game and shows the touch controls`);
+      const pad = await page.evaluate(() => { const r = document.getElementById('pad').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2, r.width / 2]; });
+      const before = await canoe(page);
+      const touch = await page.touchscreen.touchStart(pad[0], pad[1]);
+      await touch.move(pad[0], pad[1] - 0.9 * pad[2]);
+      await frames(page, 3, true);
+      const paddled = await canoe(page);
+      await touch.end();
+      await frames(page, 2, true);
+      const after = await canoe(page);
+      check(moved(before, paddled) > 0.01 && moved(paddled, after) < 1e-4,
+        `${name}: the thumb pad paddles the canoe and letting go stops it (moved ${moved(before, paddled).toFixed(3)}, then ${moved(paddled, after).toFixed(5)})`);
+      // View switches to the free camera; a drag on the picture turns it, from where it was.
+      const viewButton = await page.$('#view');
+      await viewButton.tap();
+      const yaw = await probe(page, probes.yaw), pitch = await probe(page, probes.pitch);
+      const drag = await page.touchscreen.touchStart(200, 300);
+      for (let i = 1; i <= 4; ++i) await drag.move(200 + 15 * i, 300);
+      await drag.end();
+      const turned = (await probe(page, probes.yaw)) - yaw, tilted = (await probe(page, probes.pitch)) - pitch;
+      check(turned > 1 && Math.abs(tilted) < 1, `${name}: a sideways drag on the picture turns the free camera ` +
+        `(${turned.toFixed(1)} degrees sideways, ${tilted.toFixed(1)} up or down)`);
+    } else if (viewport.width === 1280 && !viewport.deviceScaleFactor) {
+      // A resize while playing: the picture follows, whole, without scrolling.
+      await page.keyboard.press('Enter');
+      await page.setViewport({ width: 700, height: 700 });
+      await frames(page, 2, true);
+      const resized = await layout(page);
+      check(fits(resized) && !scrolls(resized), `a resize while playing keeps it fitting (${describe(resized)})`);
+    }
+    check(errors.length === 0, `${name}: no console errors (${errors.join(' | ')})`);
+    await page.close();
+  }
+
+  // A hidden page: no frame runs, the clock stands, the held key is let go; the first frame
+  // back is a normal one. Then the free camera when the pointer lock ends.
+  if (part === 'play') {
+    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300');
+    await page.keyboard.press('Enter');
+    await page.keyboard.down('KeyW');
+    await frames(page, 2);
+    const setHidden = (hidden) => page.evaluate((h) => {
+      Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+      document.dispatchEvent(new Event('visibilitychange'));
+    }, hidden);
+    await setHidden(true);
+    const at = { frames: await framesRun(page), time: await probe(page, probes.timeLeft), canoe: await canoe(page) };
+    await new Promise((ok) => setTimeout(ok, 3000));
+    check(await framesRun(page) === at.frames && await probe(page, probes.timeLeft) === at.time,
+      'while hidden no frame runs and the clock stands');
+    await setHidden(false);
+    await frames(page, 2);
+    const lost = at.time - (await probe(page, probes.timeLeft));
+    check(lost < 1.5, `back from 3 s hidden, two frames take ${lost.toFixed(2)} s off the clock`);
+    check(moved(at.canoe, await canoe(page)) < 1e-4, 'the key held when the page was hidden was let go');
+    await page.keyboard.up('KeyW');
+
+    await page.keyboard.press('F6');  // the free camera
+    await page.mouse.move(200, 150);
+    const locked = await page.evaluate(() => document.pointerLockElement?.id === 'canvas');
+    for (let i = 1; i <= 5; ++i) await page.mouse.move(200 + 20 * i, 150 + 10 * i);
+    await page.evaluate(() => new Promise((ok) => {
+      document.addEventListener('pointerlockchange', ok, { once: true });
+      if (document.pointerLockElement) document.exitPointerLock(); else document.dispatchEvent(new Event('pointerlockchange'));
+    }));
+    const view = [await probe(page, probes.yaw), await probe(page, probes.pitch)];
+    await page.mouse.move(302, 202);
+    const swing = Math.hypot((await probe(page, probes.yaw)) - view[0], (await probe(page, probes.pitch)) - view[1]);
+    check(swing < 2, `a 2 px move after the pointer ${locked ? 'lock' : 'capture'} ends turns the view ${swing.toFixed(2)} degrees`);
+    check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
+    await page.close();
+  }
+
+  // The ending: time runs out, then Escape; the last picture and the page's line stay.
+  if (part === 'play') {
+    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300&clock=5&hold');
+    await page.keyboard.press('Enter');
+    await frames(page, 20, true);
+    const status = () => page.$eval('#status', (e) => e.textContent);
+    check(/Time is up: 0 of 15 ducks collected\. Reload/.test(await status()), `game over: the page says so ("${await status()}")`);
+    await page.keyboard.press('Escape');
+    await frames(page, 1, true);
+    const l = await layout(page);
+    const hud = await hudLines(page, l);
+    check(/ended: 0 of 15 ducks collected, 0 seconds left\. Reload/.test(await status()) && l.bw === 400 && fits(l) && hud[1].ok,
+      `after Escape the last picture stays (${describe(l)}, ducks line ${hud[1].white} white) and the page says "${await status()}"`);
+    check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
+    await page.close();
+  }
+} finally {
+  await close();
+  server.close();
+}
+if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }

@@ -1,0 +1,184 @@
+// page.js: the page around the game. It downloads the bundle packed (the site is static files
+// and a plain server compresses nothing), shows the progress, fits the canvas to the window,
+// starts the game at the player's first gesture, tells the game when the page is hidden or
+// the pointer changes hands, and says how the game ended.
+'use strict';
+
+const card = document.getElementById('card');
+const statusLine = document.getElementById('status');
+const bar = document.querySelector('#bar div');
+const canvas = document.getElementById('canvas');
+let phase = 'loading';  // loading, ready (the card waits for a gesture), playing, ended
+
+function setPhase(next) {
+  phase = next;
+  card.className = next;
+  card.hidden = next === 'playing';
+}
+
+function showProgress(loaded, total) {
+  const mb = (n) => (n / 1e6).toFixed(1);
+  if (total > 0) {
+    const percent = Math.min(100, Math.floor((100 * loaded) / total));
+    bar.style.width = `${percent}%`;
+    statusLine.textContent = `Loading ${mb(loaded)} of ${mb(total)} MB (${percent}%)`;
+  } else {
+    statusLine.textContent = `Loading ${mb(loaded)} MB`;
+  }
+}
+
+// The canvas keeps the drawing size the game chose at start; a resize scales it, whole and
+// with its shape kept, into the window, centred (the rest stays black).
+function fit() {
+  if (!canvas.width || !canvas.height) return;
+  const scale = Math.min(innerWidth / canvas.width, innerHeight / canvas.height);
+  const width = canvas.width * scale, height = canvas.height * scale;
+  canvas.style.setProperty('width', `${width}px`, 'important');
+  canvas.style.setProperty('height', `${height}px`, 'important');
+  canvas.style.left = `${(innerWidth - width) / 2}px`;
+  canvas.style.top = `${(innerHeight - height) / 2}px`;
+}
+addEventListener('resize', fit);
+
+// GLFW asks for the pointer before any click; a browser refuses that quietly only if the
+// refusal is caught.
+const requestLock = canvas.requestPointerLock.bind(canvas);
+canvas.requestPointerLock = () => {
+  const result = requestLock();
+  if (result && result.catch) result.catch(() => {});
+};
+
+// Keys the game uses whose default action would scroll the page, open a menu or move the
+// focus. Keys the browser keeps for itself (Ctrl+W, Ctrl+T, F11 full screen, F5 reload in
+// some browsers) never reach a page and cannot be taken.
+const gameKeys = new Set(['Space', 'ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight',
+  'F1', 'F2', 'F3', 'F4', 'F6', 'F7', 'F10', 'Tab', 'Backspace']);
+
+// The start gesture. It runs inside the player's own event, where a browser allows the pointer
+// to be captured (and sound to begin: listeners of 'velloran-start' run inside it too).
+function start(event) {
+  if (phase !== 'ready') return;
+  setPhase('playing');
+  canvas.focus();
+  if (event.type !== 'keydown' && event.pointerType !== 'touch' && !touchUsed) canvas.requestPointerLock();
+  Module._velloran_start();
+  dispatchEvent(new Event('velloran-start'));
+}
+card.addEventListener('click', start);
+
+// Registered before the game's own listeners, so keys before the start only start the game
+// (the key that starts it neither paddles nor flips a view behind the card).
+for (const type of ['keydown', 'keyup']) {
+  addEventListener(type, (event) => {
+    if (gameKeys.has(event.code)) event.preventDefault();
+    if (phase === 'playing' || phase === 'ended') return;
+    event.stopImmediatePropagation();
+    if (type === 'keydown' && event.code !== 'Escape' && !event.repeat) start(event);
+  }, true);
+}
+
+// Nor does the mouse or a finger turn the camera behind the card (the window's wheel counter is
+// registered after this one).
+const beforeStart = (event) => { if (phase !== 'playing') event.stopImmediatePropagation(); };
+for (const type of ['mousemove', 'touchmove']) canvas.addEventListener(type, beforeStart, true);
+addEventListener('wheel', beforeStart, true);
+
+// Hidden is not played: the game stops its clock, and held keys are let go. A tab that is
+// hidden does not always blur the window first; the game's GLFW releases keys on blur.
+document.addEventListener('visibilitychange', () => {
+  if (document.hidden) dispatchEvent(new Event('blur'));
+  if (Module._velloran_page_visible) Module._velloran_page_visible(document.hidden ? 0 : 1);
+});
+
+// The cursor's coordinates change meaning when the pointer is captured or let go (movement
+// while captured, the position on the page otherwise): the next one only primes the look.
+document.addEventListener('pointerlockchange', () => {
+  if (Module._velloran_rearm_mouse) Module._velloran_rearm_mouse();
+});
+let touchUsed = false;  // set by touch.js once the screen was touched
+
+function ended(how, ducks, seconds) {
+  const collected = `${ducks} of 15 ducks collected`;
+  const left = `${seconds} second${seconds === 1 ? '' : 's'} left`;
+  statusLine.textContent = how === 'escape'
+    ? `The game has ended: ${collected}, ${left}. Reload the page to play again.`
+    : ducks === 15 ? `All 15 ducks collected with ${left}! Reload the page to play again.`
+      : `Time is up: ${collected}. Reload the page to play again.`;
+  if (how === 'escape' && document.pointerLockElement) document.exitPointerLock();
+  setPhase('ended');
+}
+
+var Module = {
+  canvas: canvas,
+  print: (text) => console.log(text),
+  printErr: (text) => console.warn(text),
+  // Emscripten's own progress (only when the bundle is fetched unpacked): "... (done/total)".
+  setStatus: (text) => {
+    const bytes = /\((\d+)\/(\d+)\)/.exec(text || '');
+    if (bytes && phase === 'loading') showProgress(Number(bytes[1]), Number(bytes[2]));
+  },
+  velloranNote: (text) => { document.getElementById('note').textContent = text; },
+  velloranReady: () => {
+    fit();
+    if (phase !== 'loading') return;
+    statusLine.textContent = '';
+    setPhase('ready');
+    Module._velloran_page_visible(document.hidden ? 0 : 1);
+  },
+  velloranEnded: ended,
+};
+addEventListener('error', () => {
+  statusLine.textContent = 'The game stopped with an error (see the console).';
+  card.hidden = false;
+});
+
+// The bundle, packed with gzip at build time and unpacked here by the browser's own
+// decompressor; the game's loader takes it from getPreloadedPackage. Without the decompressor
+// (old browsers) or the packed file, the loader fetches the unpacked bundle itself.
+async function fetchAll(urls) {
+  const responses = await Promise.all(urls.map((url) => fetch(url)));
+  if (responses.some((r) => !r.ok)) throw new Error('missing');
+  const sizes = responses.map((r) => Number(r.headers.get('Content-Length')) || 0);
+  const total = sizes.every((n) => n > 0) ? sizes.reduce((a, b) => a + b, 0) : 0;
+  let loaded = 0;
+  return Promise.all(responses.map(async (response) => {
+    const chunks = [], reader = response.body.getReader();
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      chunks.push(value);
+      loaded += value.length;
+      showProgress(loaded, total);
+    }
+    return new Blob(chunks);
+  }));
+}
+
+async function load() {
+  try {
+    if (typeof DecompressionStream === 'undefined') throw new Error('no decompressor');
+    const [packed, wasm] = await fetchAll(['velloran.data.gz', 'velloran.wasm']);
+    const head = new Uint8Array(await packed.slice(0, 2).arrayBuffer());
+    // A server that labels .gz files as gzip-encoded lets the browser unpack them already.
+    let data = head[0] === 0x1f && head[1] === 0x8b
+      ? await new Response(packed.stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
+      : await packed.arrayBuffer();
+    const wasmBytes = await wasm.arrayBuffer();
+    // Asked once; the page lets go of its copy as the loader takes it.
+    Module.getPreloadedPackage = () => { const taken = data; data = null; return taken; };
+    Module.instantiateWasm = (imports, receive) => {
+      WebAssembly.instantiate(wasmBytes, imports).then((r) => receive(r.instance, r.module), (error) => {
+        console.error(error);
+        statusLine.textContent = 'The game could not start in this browser (see the console).';
+      });
+      return {};
+    };
+  } catch (e) {
+    console.info(`Loading the unpacked bundle (${e.message})`);
+  }
+  statusLine.textContent = 'Starting...';
+  const script = document.createElement('script');
+  script.src = 'velloran.js';
+  document.body.appendChild(script);
+}
+load();
