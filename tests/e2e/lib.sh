@@ -23,7 +23,7 @@ fail() {
 
 # Links the run-time data folders into the run folder (a test may replace one afterwards).
 link_data() {
-  for d in shader assets textures fonts; do
+  for d in shader assets textures fonts sounds; do
     if [ -e "$ROOT/$d" ]; then ln -s "$ROOT/$d" "$RUN/$d"; fi
   done
 }
