@@ -3,7 +3,7 @@
 # The program reads its data relative to the working directory, so it is installed beside a
 # launcher that changes into the data folder first: <prefix>/bin/velloran.
 install(TARGETS velloran RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velloran)
-install(DIRECTORY shader assets textures fonts DESTINATION ${CMAKE_INSTALL_DATADIR}/velloran)
+install(DIRECTORY shader assets textures fonts sounds DESTINATION ${CMAKE_INSTALL_DATADIR}/velloran)
 install(FILES settings.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/velloran)
 configure_file(packaging/velloran.in ${CMAKE_BINARY_DIR}/velloran-launcher @ONLY)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/velloran-launcher DESTINATION ${CMAKE_INSTALL_BINDIR}

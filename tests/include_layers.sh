@@ -1,8 +1,8 @@
 # The source folders include one another one way only: app -> render -> gfx, and app and
 # render -> scene (a scene node reads its model's vertices for its box, so scene -> gfx too).
 # Nothing below the application shell reaches up into it, and the file trial (trial/) stands
-# on nothing of the game. Sound (audio/) watches the scene and decodes through the trial; only
-# the application shell includes it. Prints each offending line.
+# on nothing of the game. Sound (audio/) stands beside render: it watches the scene and loads
+# through the trial, and nothing but the application shell calls it. Prints each offending line.
 set -euo pipefail
 root="$1"
 failed=0
@@ -16,13 +16,10 @@ forbid() {  # folder, then the folders it must not include
     fi
   done
 }
-forbid render app
-forbid scene app render
-forbid gfx app render scene
+forbid render app audio
+forbid scene app render audio
+forbid gfx app render scene audio
 forbid trial app render scene gfx audio
-forbid audio app render gfx
-forbid render audio
-forbid scene audio
-forbid gfx audio
+forbid audio app render
 [ "$failed" = 0 ] || exit 1
 echo "include layers: ok"

@@ -10,6 +10,7 @@
 // clang-format on
 
 #include "app/frame_loop.h"
+#include "audio/sound_clip.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ std::vector<TrialFile> StartupFiles() {
   for (const char* path : kSkyboxFaces) files.push_back({path, FileKind::Image});
   files.push_back({kWaterTexturePath, FileKind::Image});
   files.push_back({kGroundTexturePath, FileKind::Image});
+  for (const char* path : kSoundPaths) files.push_back({path, FileKind::Sound});
   return files;
 }
 

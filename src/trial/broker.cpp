@@ -48,6 +48,8 @@ std::size_t FileCap(FileKind kind) {
       return kMaxImageFileBytes;
     case FileKind::Font:
       return kMaxFontFileBytes;
+    case FileKind::Sound:
+      return kMaxSoundFileBytes;
   }
   return 0;
 }

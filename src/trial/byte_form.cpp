@@ -1,11 +1,14 @@
-// byte_form.cpp: the compact byte forms of decoded models, images and fonts (see decoders.h).
+// byte_form.cpp: the compact byte forms of decoded models, images, fonts and sounds (see
+// decoders.h).
 //
 // Kept apart from the decoders themselves so that a build without the decoder libraries (the
 // browser's, which loads data baked into these forms) parses them with the same checks.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "trial/decoders.h"
+#include "trial/limits.h"
 
 namespace {
 
@@ -160,5 +163,42 @@ bool ParsePixels(const std::string& bytes, DecodedPixels& pixels) {
   }
   pixels.width = static_cast<int>(width);
   pixels.height = static_cast<int>(height);
+  return true;
+}
+
+std::string SerializeSound(const DecodedSound& sound) {
+  std::string out(1, sound.samples.empty() ? 'F' : 'L');
+  PutBytes(out, sound.error.data(), sound.error.size());
+  PutU64(out, static_cast<std::uint64_t>(sound.sampleRate));
+  PutBytes(out, sound.samples.data(), sound.samples.size() * sizeof(std::int16_t));
+  return out;
+}
+
+bool ParseSound(const std::string& bytes, DecodedSound& sound) {
+  sound = DecodedSound{};
+  if (bytes.empty() || (bytes[0] != 'L' && bytes[0] != 'F')) return false;
+  ByteReader reader{bytes, 1};
+  std::uint64_t rate = 0;
+  if (!reader.String(sound.error) || !reader.U64(rate) || !reader.Array(sound.samples) ||
+      reader.at != bytes.size()) {
+    sound = DecodedSound{};
+    return false;
+  }
+  // A decoded sound has samples at a rate the game plays and no longer than the cap; a failed
+  // one has none. Anything else did not come from the decoder.
+  const bool loaded = bytes[0] == 'L';
+  const bool fits = rate >= static_cast<std::uint64_t>(kMinSoundRate) &&
+                    rate <= static_cast<std::uint64_t>(kMaxSoundRate) &&
+                    sound.samples.size() <= rate * kMaxSoundSeconds;
+  // The error goes on one line of the game's output: short words, no control characters.
+  const bool oneLine =
+      sound.error.size() <= 256 && std::all_of(sound.error.begin(), sound.error.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+      });
+  if (!oneLine || (loaded ? (sound.samples.empty() || !fits) : !sound.samples.empty())) {
+    sound = DecodedSound{};
+    return false;
+  }
+  sound.sampleRate = loaded ? static_cast<int>(rate) : 0;
   return true;
 }

@@ -112,7 +112,7 @@ bool ReadRecordHead(int fd, double deadline, std::string& path, TrialRecord& rec
   if (!ReadAll(fd, record.reason.data(), reasonLength, deadline) ||
       !ReadAll(fd, &payloadSize, sizeof payloadSize, deadline) ||
       head[0] > static_cast<std::uint8_t>(TrialVerdict::Refused) ||
-      head[1] > static_cast<std::uint8_t>(FileKind::Font)) {
+      head[1] > static_cast<std::uint8_t>(FileKind::Sound)) {
     return false;
   }
   record.verdict = static_cast<TrialVerdict>(head[0]);

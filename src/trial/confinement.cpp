@@ -60,6 +60,9 @@ bool InstallFilter(int reportFd) {
       {SCMP_SYS(getpid), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(gettid), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(getrandom), SCMP_ACT_ALLOW, 0, none},  // the allocator's start-up
+      // The machine's memory size: glibc's qsort sizes its buffer by it (the sound decoder
+      // sorts its codebooks), asking once per process.
+      {SCMP_SYS(sysinfo), SCMP_ACT_ALLOW, 0, none},
       // A failed assertion aborts: its own signals, to itself only, so the broker sees the
       // decoder's own SIGABRT.
       {SCMP_SYS(rt_sigprocmask), SCMP_ACT_ALLOW, 0, none},

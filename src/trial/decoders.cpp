@@ -203,3 +203,14 @@ DecodedFont DecodeFontFile(const std::string& path) {
   ReadRunFile(path, kMaxFontFileBytes, bytes);
   return DecodeFont(bytes);
 }
+
+DecodedSound DecodeSoundFile(const std::string& path) {
+  std::string bytes;
+  const RunFileStatus status = ReadRunFile(path, kMaxSoundFileBytes, bytes);
+  if (status != RunFileStatus::Read) {
+    DecodedSound refused;
+    refused.error = RunFileWords(status);
+    return refused;
+  }
+  return DecodeSound(bytes);
+}

@@ -1,4 +1,5 @@
-// decoders.h: the game's calls into its file decoders (Assimp, SOIL, FreeType), free of GL,
+// decoders.h: the game's calls into its file decoders (Assimp, SOIL, FreeType, stb_vorbis), free
+// of GL,
 // and a compact byte form of what they produce.
 //
 // Decoders work on bytes already in memory: the file is read (see safe_file.h) before any
@@ -9,6 +10,7 @@
 // parses a model, image or font file itself.
 #pragma once
 
+#include <cstdint>
 #include <glm/glm.hpp>
 #include <string>
 #include <utility>
@@ -64,6 +66,14 @@ struct DecodedFont {
   std::vector<DecodedGlyph> glyphs;
 };
 
+// A sound mixed down to mono 16-bit samples; empty with `error` saying why when it could not
+// be decoded within the caps in limits.h.
+struct DecodedSound {
+  int sampleRate = 0;
+  std::vector<std::int16_t> samples;
+  std::string error;  // words for the player when there are no samples
+};
+
 // The path the model loader opens for a material texture of the model at `modelPath`.
 std::string ModelTexturePath(const std::string& modelPath, const std::string& textureName);
 
@@ -73,6 +83,7 @@ std::string ModelTexturePath(const std::string& modelPath, const std::string& te
 DecodedModel DecodeModel(const std::string& path, const std::string& bytes, bool readable);
 DecodedPixels DecodeImage(const std::string& bytes);  // SOIL, always as RGB
 DecodedFont DecodeFont(const std::string& bytes);     // FreeType face + the HUD's glyphs
+DecodedSound DecodeSound(const std::string& bytes);   // stb_vorbis, Ogg Vorbis to mono
 
 // The same, reading the file first with the game's safe open and the cap for its type. A
 // model that exists but may not be read (not a regular file, too large) is refused in the
@@ -81,6 +92,7 @@ DecodedModel DecodeModelFile(const std::string& path);
 DecodedPixels DecodeImageFile(const std::string& path);
 DecodedPixels DecodeTextureFile(const std::string& folder, const std::string& name);
 DecodedFont DecodeFontFile(const std::string& path);
+DecodedSound DecodeSoundFile(const std::string& path);
 
 // Byte forms for the trip from a worker process. Parsing checks every length against the
 // bytes at hand and fails rather than trusting them.
@@ -90,3 +102,5 @@ std::string SerializePixels(const DecodedPixels& pixels);
 bool ParsePixels(const std::string& bytes, DecodedPixels& pixels);
 std::string SerializeFont(const DecodedFont& font);
 bool ParseFont(const std::string& bytes, DecodedFont& font);
+std::string SerializeSound(const DecodedSound& sound);
+bool ParseSound(const std::string& bytes, DecodedSound& sound);

@@ -1,4 +1,4 @@
-// file_trial.h: every model, image and font the game will read is first decoded in a
+// file_trial.h: every model, image, font and sound the game will read is first decoded in a
 // throw-away, confined process, so a file that crashes, exhausts, hangs or takes over its
 // decoder costs that process and not the game.
 //
@@ -22,7 +22,7 @@
 
 #include "trial/limits.h"
 
-enum class FileKind : std::uint8_t { Model, Image, Font };
+enum class FileKind : std::uint8_t { Model, Image, Font, Sound };
 
 // One file to try, by the path its loader will open. A texture a model names also carries
 // the model's folder and the name, and is read only inside that folder.

@@ -1,7 +1,7 @@
 // limits.h: every bound the game sets on what it reads, in one place, so a reviewer can see
 // what a hostile folder can cost at most. Each is far above what the game's own data needs
 // (the largest model file is 0.7 MB, the largest image 0.1 MB, the font 0.2 MB, the largest
-// shader 4 KB).
+// shader 4 KB, the largest sound 33 KB and 6 s).
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@ constexpr std::size_t kMaxModelFileBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxImageFileBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxFontFileBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxShaderFileBytes = std::size_t{256} << 10;
+constexpr std::size_t kMaxSoundFileBytes = std::size_t{4} << 20;
 
 // ---- what one model may hold (the game refuses a model past any of these) ----------------
 constexpr std::size_t kMaxModelMeshes = 1024;
@@ -18,6 +19,12 @@ constexpr std::size_t kMaxModelVertices = std::size_t{1} << 20;  // all meshes t
 constexpr std::size_t kMaxModelIndices = std::size_t{4} << 20;   // all meshes together
 constexpr std::size_t kMaxModelTextures = 64;                    // distinct texture files
 constexpr std::size_t kMaxModelTextureUses = 4096;  // (mesh, texture) pairs bound per draw
+
+// ---- what one sound may hold (the decoder stops and refuses past any of these) -----------
+constexpr int kMaxSoundSeconds = 60;  // decoded length: a small file may declare hours
+constexpr int kMaxSoundChannels = 8;  // mixed down to one
+constexpr int kMinSoundRate = 8000;   // samples per second
+constexpr int kMaxSoundRate = 96000;
 
 // Longest path a trial takes; a longer one cannot be opened on Linux anyway.
 constexpr std::size_t kMaxTrialPath = 4096;

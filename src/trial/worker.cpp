@@ -9,6 +9,7 @@
 #include "trial/channel.h"
 #include "trial/confinement.h"
 #include "trial/decoders.h"
+#include "trial/safe_file.h"
 
 void RunWorker(const TrialFile& file, const std::string& bytes, bool readable,
                const TrialLimits& limits, std::size_t addressSpace, int reportFd, pid_t broker) {
@@ -25,6 +26,15 @@ void RunWorker(const TrialFile& file, const std::string& bytes, bool readable,
     const DecodedPixels pixels = DecodeImage(bytes);
     decoded = !pixels.rgb.empty();
     payload = SerializePixels(pixels);
+  } else if (file.kind == FileKind::Sound) {
+    DecodedSound sound;
+    if (readable) {
+      sound = DecodeSound(bytes);
+    } else {
+      sound.error = RunFileWords(RunFileStatus::Missing);
+    }
+    decoded = !sound.samples.empty();
+    payload = SerializeSound(sound);
   } else {
     const DecodedFont font = DecodeFont(bytes);
     decoded = font.faceReady;

@@ -25,6 +25,7 @@ expect() {  # kind case
     # prints nothing, or a glyph line for each glyph it cannot load.
     font:truncated) echo any ;;
     font:*) printf '%s\n' '^ERROR::FREETYPE: Failed to load font$' ;;
+    sound:*) printf '%s\n' '^ERROR::SOUND:: Could not load sounds/[a-z]+\.ogg: .+' ;;
     settings:garbage) echo exit1 ;;
     *) echo - ;;
   esac
@@ -37,6 +38,7 @@ allowed() {  # kind
     fragment) echo '^ERROR::SHADER::(FILE_NOT_SUCCESFULLY_READ|FRAGMENT::COMPILATION_FAILED|PROGRAM::LINKING_FAILED)$' ;;
     model) echo '^ERROR::ASSIMP:: ' ;;
     font) echo '^ERROR::(FREETYPE: Failed to load font|FREETYTPE: Failed to load Glyph)$' ;;
+    sound) echo '^ERROR::SOUND:: Could not load ' ;;
     *) echo '^$' ;;
   esac
 }
@@ -77,7 +79,7 @@ run_case() {  # file kind case
   echo "case: $file $how"
   rm -rf "$dir"; mkdir -p "$dir"
   # Hard-linked copies are cheap; the broken file is replaced, never written through.
-  for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$dir/$d"; done
+  for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$dir/$d"; done
   printf '320\n240\nfalse\n' > "$dir/settings.conf"
   make_case "$dir" "$file" "$how"
 

@@ -11,7 +11,7 @@ FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
 # replaced; beside it lies the player's private picture, which no model may reach.
 GAME="$RUN/game"
 mkdir -p "$GAME" "$RUN/outside"
-for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$GAME/$d"; done
+for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$GAME/$d"; done
 cp "$ROOT/textures/ground.jpg" "$RUN/outside/private.jpg"
 hostile() {  # path under the game's folder; the new contents come from standard input
   rm -f "$GAME/$1"

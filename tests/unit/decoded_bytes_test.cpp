@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "trial/decoders.h"
+#include "trial/limits.h"
 
 TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   DecodedModel model;
@@ -67,4 +68,60 @@ TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
   wrong.width = 3;
   ASSERT_TRUE(ParsePixels(SerializePixels(wrong), parsedPixels));
   EXPECT_TRUE(parsedPixels.rgb.empty());
+}
+
+// A sound's byte form: kept whole, refused when cut, when a length lies, or when what it holds
+// could not have come from the decoder.
+TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
+  DecodedSound sound;
+  sound.sampleRate = 22050;
+  sound.samples = {0, 1, -1, 32767, -32768};
+  const std::string bytes = SerializeSound(sound);
+  DecodedSound parsed;
+  ASSERT_TRUE(ParseSound(bytes, parsed));
+  EXPECT_EQ(parsed.sampleRate, 22050);
+  EXPECT_EQ(parsed.samples, sound.samples);
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    EXPECT_FALSE(ParseSound(bytes.substr(0, cut), parsed)) << "cut at " << cut;
+  }
+  // Every 8 bytes over the lengths and the rate (before the samples) set to a huge value.
+  const std::size_t samplesAt = bytes.size() - sound.samples.size() * sizeof(std::int16_t);
+  for (std::size_t at = 1; at + 8 <= samplesAt; ++at) {
+    std::string lying = bytes;
+    const std::uint64_t huge = ~std::uint64_t{0} - 7;
+    std::memcpy(&lying[at], &huge, sizeof huge);
+    EXPECT_FALSE(ParseSound(lying, parsed)) << "huge field at " << at;
+  }
+
+  DecodedSound failed;
+  failed.error = "it is not an Ogg Vorbis stream";
+  ASSERT_TRUE(ParseSound(SerializeSound(failed), parsed));
+  EXPECT_EQ(parsed.error, failed.error);
+  EXPECT_TRUE(parsed.samples.empty());
+
+  struct Bad {
+    const char* what;
+    int rate;
+    std::size_t samples;
+    std::string error;
+  };
+  const Bad bad[] = {
+      {"a rate below what the game plays", kMinSoundRate - 1, 4, ""},
+      {"a rate above it", kMaxSoundRate + 1, 4, ""},
+      {"longer than the cap", kMinSoundRate, std::size_t{kMinSoundRate} * kMaxSoundSeconds + 1, ""},
+      {"an error that breaks the line", 22050, 0, "one\nERROR::SOUND:: two"},
+      {"an overlong error", 22050, 0, std::string(300, 'x')},
+  };
+  for (const Bad& b : bad) {
+    DecodedSound lie;
+    lie.sampleRate = b.rate;
+    lie.samples.assign(b.samples, 0);
+    lie.error = b.error;
+    EXPECT_FALSE(ParseSound(SerializeSound(lie), parsed)) << b.what;
+    EXPECT_TRUE(parsed.samples.empty()) << b.what;
+  }
+  // A failed sound that carries samples anyway.
+  std::string both = SerializeSound(sound);
+  both[0] = 'F';
+  EXPECT_FALSE(ParseSound(both, parsed));
 }

@@ -34,7 +34,7 @@ while IFS= read -r rel; do
     echo "differs from the generator's output: $rel"
     status=1
   fi
-done < <(cd "$scratch" && find assets textures -type f | sort)
+done < <(cd "$scratch" && find assets textures sounds -type f | sort)
 
 # And nothing stale may linger beside them.
 while IFS= read -r rel; do
@@ -42,7 +42,7 @@ while IFS= read -r rel; do
     echo "committed but no longer generated: $rel"
     status=1
   fi
-done < <(cd "$root" && find assets textures -type f | sort)
+done < <(cd "$root" && find assets textures sounds -type f | sort)
 
 if [ "$status" -ne 0 ]; then
   echo "regenerate with: build/tools/assetgen/assetgen ."

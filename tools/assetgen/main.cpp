@@ -1,4 +1,5 @@
-// assetgen: generates every model and image the game reads from assets/ and textures/.
+// assetgen: generates every model, image and sound the game reads from assets/, textures/ and
+// sounds/.
 //
 //   assetgen <output-root>                  write (or rewrite) the files under <output-root>
 //   assetgen <output-root> --preview <dir>  also render preview pictures of the models to <dir>
@@ -19,6 +20,7 @@
 #include "collada_export.h"
 #include "models.h"
 #include "preview.h"
+#include "sound.h"
 
 namespace fs = std::filesystem;
 
@@ -41,6 +43,16 @@ void WriteImage(const NamedImage& image, const fs::path& root) {
   if (!pixels || w != image.image.width || h != image.image.height)
     throw Failure{"could not read back " + image.path};
   stbi_image_free(pixels);
+}
+
+void WriteSound(const NamedSound& sound, const fs::path& root) {
+  const fs::path path = root / sound.path;
+  fs::create_directories(path.parent_path());
+  if (!WriteOggVorbis(sound.samples, kSoundRate, path.string()))
+    throw Failure{"could not write " + sound.path};
+  // Read it back with the game's decoder: one channel, the rate and length we meant.
+  if (!ReadBackOggVorbis(path.string(), kSoundRate, sound.samples.size()))
+    throw Failure{"could not read back " + sound.path};
 }
 
 void WriteModel(const ModelData& model, const fs::path& root) {
@@ -82,6 +94,7 @@ int main(int argc, char** argv) {
   const fs::path temp = staging;
 
   std::vector<Asset> assets;
+  std::vector<NamedSound> sounds;
   try {
     assets.push_back(MakeDuck());
     assets.push_back(MakeCanoe());
@@ -99,6 +112,8 @@ int main(int argc, char** argv) {
     for (const NamedImage& image : MakeSkybox()) WriteImage(image, temp);
     WriteImage(MakeWaterImage(), temp);
     WriteImage(MakeGroundImage(), temp);
+    sounds = MakeSounds();
+    for (const NamedSound& sound : sounds) WriteSound(sound, temp);
     // Every texture a material names must have been written beside its model.
     for (const Asset& a : assets)
       for (const MeshData& m : a.model.meshes) {
@@ -147,6 +162,14 @@ int main(int argc, char** argv) {
     total += a.model.TriangleCount();
   }
   std::printf("%-24s %6zu triangles (one of each model)\n", "total", total);
+  size_t soundBytes = 0;
+  for (const NamedSound& sound : sounds) {
+    const size_t bytes = static_cast<size_t>(fs::file_size(root / sound.path, ec));
+    std::printf("%-24s %6zu bytes  %.3f s%s\n", sound.path.c_str(), bytes,
+                static_cast<double>(sound.samples.size()) / kSoundRate, sound.loop ? "  loop" : "");
+    soundBytes += bytes;
+  }
+  std::printf("%-24s %6zu bytes (every sound)\n", "total", soundBytes);
 
   if (argc == 4) {
     std::string error = RenderPreviews(assets, argv[3]);

@@ -4,7 +4,7 @@
 // then a table. A shader case is one mutated stage with its pair's other file, tried by the
 // shader trial and then built by Shader. Run it from the repository root.
 //
-//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf,glsl]
+//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf,glsl,ogg]
 //                 [--work DIR]
 //   velloran_fuzz --emit TYPE INDEX [--seed S]   writes one case's bytes to standard output
 //   velloran_fuzz --direct TYPE PATH             decodes a file in this process, untried, so a
@@ -32,6 +32,7 @@
 #include "app/game.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "audio/sound_clip.h"
 #include "gfx/model.h"
 #include "gfx/release.h"
 #include "gfx/shader.h"
@@ -92,6 +93,10 @@ std::vector<TypeInfo> SeedCorpora() {
   std::error_code missing;
   for (const auto& entry : fs::directory_iterator("shader", missing)) {
     types[5].seeds.push_back(entry.path().string());
+  }
+  types.push_back({FuzzType::Ogg, "ogg", {}});  // every sound
+  for (const auto& entry : fs::directory_iterator("sounds", missing)) {
+    types[6].seeds.push_back(entry.path().string());
   }
   for (TypeInfo& info : types) std::sort(info.seeds.begin(), info.seeds.end());
   return types;
@@ -160,6 +165,9 @@ std::string LoadCase(const FuzzCase& c, FileTrial& trial, std::int64_t& workerKi
     Model model(c.path.c_str());
     outcome = model.directory.empty() ? "error line" : "loaded";
     ReleaseModel(model);
+  } else if (c.info->type == FuzzType::Ogg) {
+    SoundClip clip;
+    outcome = LoadSoundClip(c.path.c_str(), clip) ? "loaded" : "error line";
   } else if (c.info->type == FuzzType::TrueType) {
     TextRenderer text(c.path.c_str());
     outcome = text.glyphs.empty() ? "error line" : "loaded";
@@ -218,6 +226,7 @@ int DecodeDirectly(const TypeInfo& info, const std::string& path) {
     decoded = !DecodeImageFile(path).rgb.empty();
   }
   if (info.type == FuzzType::TrueType) decoded = DecodeFontFile(path).faceReady;
+  if (info.type == FuzzType::Ogg) decoded = !DecodeSoundFile(path).samples.empty();
   std::printf("%s\n", decoded ? "decoded" : "not decoded");
   return decoded ? 0 : 1;
 }
@@ -228,7 +237,7 @@ int main(int argc, char** argv) {
   std::uint64_t seed = 1;
   long cases = 20;
   long first = 0;
-  std::string typeList = "dae,jpg,png,ttf,conf,glsl";
+  std::string typeList = "dae,jpg,png,ttf,conf,glsl,ogg";
   std::string work;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
@@ -303,6 +312,7 @@ int main(int argc, char** argv) {
       if (info.type == FuzzType::Jpeg || info.type == FuzzType::Png)
         plan.push_back({path, FileKind::Image});
       if (info.type == FuzzType::TrueType) plan.push_back({path, FileKind::Font});
+      if (info.type == FuzzType::Ogg) plan.push_back({path, FileKind::Sound});
     }
   }
 

@@ -507,6 +507,9 @@ std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng)
       case FuzzType::Glsl:
         GlslEdit(data, rng);
         break;
+      case FuzzType::Ogg:
+        OggEdit(data, rng);
+        break;
     }
   }
   return data;

@@ -3,13 +3,13 @@
 // (COLLADA accessors, index lists, node nesting and repetition, texture names that block or
 // leave the model's folder; JPEG Huffman tables and frame sizes; PNG chunks and the
 // compressed stream; TrueType table records; settings.conf lines; GLSL macros, nesting and
-// length).
+// length; Ogg pages' granule positions, headers, codebooks and lacing).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl };
+enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl, Ogg };
 
 // A small, fully specified generator, so a seed gives the same cases on every machine.
 struct FuzzRng {
@@ -22,3 +22,6 @@ struct FuzzRng {
 
 // One mutated case made from `original`; `rng` decides every choice.
 std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng);
+
+// One structural edit of an Ogg Vorbis file (mutate_ogg.cpp).
+void OggEdit(std::string& data, FuzzRng& rng);
