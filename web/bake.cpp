@@ -2,8 +2,10 @@
 // every file the game loads at start-up (the nine models, their textures, the sky, the water
 // map, the floor and the font's glyphs) with the desktop's own decoders and writes each one's
 // byte form under baked/<its path>, derives the GLSL ES shaders into shader/, and copies
-// settings.conf. The browser then needs no decoder library: it parses the byte forms with the
-// same checked parser the desktop uses for its trial workers' results.
+// settings.conf. Sounds are the exception: their Ogg Vorbis bytes are copied as they are
+// (decoded they would be six times larger) and the page decodes them itself. The browser then needs
+// no decoder library: it parses the byte forms with the same checked parser the desktop uses for
+// its trial workers' results.
 //
 // The inputs are the repository's own committed files, so they are decoded in this process.
 //
@@ -69,6 +71,14 @@ struct Baker {
     if (!Write(bundle / "baked" / path, SerializeFont(font))) Fail(path, "cannot write");
   }
 
+  // Checked with the decoder the page runs, then copied unchanged.
+  void Sound(const std::string& path) {
+    if (DecodeSoundFile((source / path).string()).samples.empty()) {
+      return Fail(path, "the sound did not decode");
+    }
+    if (!Write(bundle / "baked" / path, ReadText(source / path))) Fail(path, "cannot write");
+  }
+
   void Shaders() {
     for (const auto& entry : fs::directory_iterator(source / "shader")) {
       if (entry.path().extension() != ".vertex") continue;
@@ -103,6 +113,9 @@ int main(int argc, char** argv) {
         break;
       case FileKind::Font:
         baker.Font(file.path);
+        break;
+      case FileKind::Sound:
+        baker.Sound(file.path);
         break;
     }
   }

@@ -3,7 +3,8 @@
 // desktop tries every file in a confined worker and hands the loaders its decoded bytes; the
 // browser has those bytes already, baked at build time under baked/<path> in the bundle the
 // page loaded. So a loader asking for `path` gets the baked bytes as a passed trial, and a file
-// the bundle lacks is refused like a file whose trial failed.
+// the bundle lacks is refused like a file whose trial failed. A sound is baked as its Ogg Vorbis
+// file and decoded here, on its first request, into the byte form its loader parses.
 #include <fstream>
 #include <sstream>
 
@@ -36,6 +37,11 @@ const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
   TrialRecord& record = installed->records[path];
   record.decoded = true;
   record.payload = bytes.str();
+  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ogg") == 0) {
+    const DecodedSound sound = DecodeSound(record.payload);
+    record.decoded = !sound.samples.empty();
+    record.payload = SerializeSound(sound);
+  }
   return &record;
 }
 
@@ -56,6 +62,11 @@ DecodedFont DecodeFontFile(const std::string&) {
   DecodedFont font;
   font.libraryReady = true;
   return font;
+}
+DecodedSound DecodeSoundFile(const std::string&) {
+  DecodedSound sound;
+  sound.error = "the browser build reads sounds only from its bundle";
+  return sound;
 }
 
 // The desktop tries each shader pair in a worker with a GL context of its own before its driver
