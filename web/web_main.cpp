@@ -21,8 +21,10 @@
 
 #include "app/frame_loop.h"
 #include "app/input.h"
+#include "app/mute_key.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "audio/game_audio.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
 
@@ -31,6 +33,7 @@ namespace {
 Game game;
 Session session;
 FileTrial bundle;  // the baked records, read on demand
+GameAudio audio;
 
 struct PageOptions {
   int width = 0;  // 0: settings.conf's
@@ -77,6 +80,21 @@ EM_JS(double, TakeWheelSteps, (), {
   return steps;
 });
 
+// Browsers let a page make sound only after the player has done something: the first click,
+// tap or key resumes the sound device's AudioContext (Emscripten's own listeners miss a tap).
+EM_JS(void, ResumeSoundOnGesture, (), {
+  var resume = function() {
+    if (typeof AL === 'undefined' || !AL.contexts) return;
+    for (var id in AL.contexts) {
+      var context = AL.contexts[id];
+      if (context && context.audioCtx && context.audioCtx.state === 'suspended') context.audioCtx.resume();
+    }
+  };
+  ['click', 'touchend', 'keydown', 'pointerdown'].forEach(function(name) {
+    window.addEventListener(name, resume, true);
+  });
+});
+
 EM_JS(void, TellPageEnded, (), {
   if (Module.velloranEnded) Module.velloranEnded();
 });
@@ -103,12 +121,15 @@ void Render(void*) {
 void AnimationFrame() {
   if (options.hold && framesGranted <= 0) return;
   const FrameHooks hooks{nullptr, PollEvents, ReadClock, Render, nullptr};
+  SoundBeforeFrame(audio, game);
   RunFrame(game, hooks);
+  SoundAfterFrame(audio, game);
   scriptedClock += options.clockStep;
   --framesGranted;
   ++framesRun;
   if (glfwWindowShouldClose(session.window)) {
     emscripten_cancel_main_loop();
+    StopAudio(audio.output);
     EndSession(session);
     TellPageEnded();
   }
@@ -163,6 +184,9 @@ int main() {
   InstallFileTrial(&bundle);
   session.ownsWindow = true;
   BuildSession(session, game, window);
+  StartAudio(audio.output);  // the sounds come from the bundle too; heard after a gesture
+  InstallMuteKey(window, &audio);
+  ResumeSoundOnGesture();
   InstallFileTrial(nullptr);
   bundle.records.clear();
   ReportMissingFeatures();
