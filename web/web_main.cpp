@@ -149,6 +149,18 @@ EMSCRIPTEN_KEEPALIVE long velloran_frames_run() {
 EMSCRIPTEN_KEEPALIVE const unsigned char* velloran_held_picture() {
   return heldPicture.data();
 }
+// Sets the canoe over duck i, so the next frame collects it (the sound test hears that).
+EMSCRIPTEN_KEEPALIVE void velloran_touch_duck(int i) {
+  if (i < 0 || i >= DuckCount) return;
+  const SceneNode& duck = game.world.ducks[i];
+  SceneNode& canoe = game.world.canoeNode;
+  canoe.transform[3].x = duck.minCorner.x + duck.size.x * 0.5f;
+  canoe.transform[3].z = duck.minCorner.z + duck.size.z * 0.5f;
+  canoe.UpdateBounds();
+}
+EMSCRIPTEN_KEEPALIVE int velloran_ducks_left() {
+  return DuckCount - game.state.ducksCollected;
+}
 // The HUD's top line as the last frame drew it ("GAME OVER" once time is up).
 EMSCRIPTEN_KEEPALIVE const char* velloran_hud_top() {
   static std::string top;
