@@ -21,7 +21,10 @@ printf '[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=%s\n' "$WAVE
 export ALSOFT_DRIVERS=wave ALSOFT_CONF="$RUN/alsoft.conf"
 start_game
 wait_window
-settle 2
+# The device (and its file) opens at the end of start-up, just before the first frame.
+for ((i = 0; i < 300; i++)); do [ -s "$WAVE" ] && break; sleep 0.2; done
+[ -s "$WAVE" ] || fail "the wave file was not started within 60 s"
+settle 1
 hold_key w 4
 send_key m
 settle 4
