@@ -1,7 +1,7 @@
 // The browser's sound in headless Chromium. Before the page's script runs, AudioContext is
 // wrapped so that everything sent to its destination also passes a channel splitter into two
 // analysers, left and right. After a click the page is heard (the hall's ambience), and a duck
-// the canoe is set beside is heard when the next frame collects it.
+// the canoe is set beside is heard when the next frame collects it; M silences it all.
 //
 //   node sound_test.mjs <site folder>
 import fs from 'node:fs';
@@ -106,6 +106,16 @@ try {
   console.log(`duck collected: left ${db(squeak[0])} dB, right ${db(squeak[1])} dB`);
   check(ducksAfter < ducksBefore, `the duck (and any beside it) was collected (${ducksBefore} then ${ducksAfter} left)`);
   check(Math.max(...squeak) > 2 * Math.max(...quiet), 'the collected duck is heard over the ambience');
+
+  await page.keyboard.press('KeyM');
+  await runFrames(2);
+  // What the page had already scheduled plays out first: wait (at most 5 s) for a quiet moment.
+  for (let i = 0; i < 50; ++i) {
+    if (Math.max(...await page.evaluate(() => window.heardLoudest(100))) < 0.1 * Math.max(...quiet)) break;
+  }
+  const muted = await page.evaluate(() => window.heardLoudest(500));
+  console.log(`muted: left ${db(muted[0])} dB, right ${db(muted[1])} dB`);
+  check(Math.max(...muted) < 0.1 * Math.max(...quiet), 'M silences the page');
   check(errors.length === 0, `no page errors (${errors.join(' | ')})`);
 } finally {
   await browser.close();
