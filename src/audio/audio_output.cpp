@@ -215,6 +215,12 @@ bool AnyVoicePlaying(const AudioOutput& audio) {
   return false;
 }
 
+void SilenceAudio(AudioOutput& audio) {
+  if (!audio.device) return;
+  alSourceStop(audio.ambience);
+  for (ALuint voice : audio.voices) alSourceStop(voice);
+}
+
 void StopAudio(AudioOutput& audio) {
   if (!audio.device) return;
   alSourceStop(audio.ambience);

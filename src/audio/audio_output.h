@@ -31,5 +31,7 @@ bool StartAudio(AudioOutput& audio);
 void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listener& listener);
 void ToggleMute(AudioOutput& audio);  // silences everything, ambience included, or restores it
 bool AnyVoicePlaying(const AudioOutput& audio);  // a one-shot sound is still sounding
+// Stops every sound, the ambience included, and leaves the device open (a page that ended).
+void SilenceAudio(AudioOutput& audio);
 // Stops every sound, frees the sources and buffers, closes the device.
 void StopAudio(AudioOutput& audio);
