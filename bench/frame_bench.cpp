@@ -21,6 +21,7 @@
 // Usage: frame_bench [frames] [width height]   (defaults: 240 frames, 1280 x 720). Run it from
 // the repository root (it reads shader/, assets/, textures/ and fonts/ from there); the floor's
 // folder is made under the system's temporary folder and removed at the end.
+#include <AL/alc.h>
 #include <GLFW/glfw3.h>
 #include <unistd.h>
 
@@ -33,8 +34,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <AL/alc.h>
 
 #include "app/scripted_play.h"
 #include "audio/game_audio.h"
