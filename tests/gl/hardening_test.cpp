@@ -1,6 +1,6 @@
 // Hardening: no GL errors over every key, no heap allocations per steady frame beyond the HUD's
-// strings (sound observing the frames too), and a long soak with random held keys that keeps the canoe in the pool and the
-// process's memory flat.
+// strings (sound observing the frames too), and a long soak with random held keys that keeps
+// the canoe in the pool and the process's memory flat.
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
