@@ -13,9 +13,15 @@
 // when a target is flushed), with a GL timer query beside it, and a bare clear-and-swap loop.
 // Compare ratios within one run: the machines are shared.
 //
+// With VELLORAN_BENCH_SOUND=1 in the environment the two sides are the game with its sound
+// observing every frame and the same game silent (no floor); the sound device mixes only during
+// the sounding side's rounds, so its mixing thread is counted there. Run it with
+// ALSOFT_DRIVERS=null (or any device) to measure what sound costs a frame.
+//
 // Usage: frame_bench [frames] [width height]   (defaults: 240 frames, 1280 x 720). Run it from
 // the repository root (it reads shader/, assets/, textures/ and fonts/ from there); the floor's
 // folder is made under the system's temporary folder and removed at the end.
+#include <AL/alc.h>
 #include <GLFW/glfw3.h>
 #include <unistd.h>
 
@@ -30,6 +36,7 @@
 #include <vector>
 
 #include "app/scripted_play.h"
+#include "audio/game_audio.h"
 #include "render/pass_timers.h"
 #include "trial/file_trial.h"
 
@@ -112,13 +119,25 @@ struct Side {
   std::vector<double> frameWall, frameCpu;
   std::vector<double> passGpu[kRenderPassCount], passWall[kRenderPassCount],
       passCpu[kRenderPassCount];
+  std::unique_ptr<GameAudio> audio;  // the sound comparison's sounding side
 };
+
+// Stops or restarts the sound device's mixing between rounds.
+void PauseSound(GameAudio* audio, bool pause) {
+  if (!audio || !audio->output.device) return;
+  auto* device = static_cast<ALCdevice*>(audio->output.device);
+  using Call = void (*)(ALCdevice*);
+  auto call = reinterpret_cast<Call>(
+      alcGetProcAddress(device, pause ? "alcDevicePauseSOFT" : "alcDeviceResumeSOFT"));
+  if (call) call(device);
+}
 
 // One round of one side: route frames as the game runs them (no timers), then frames with a
 // glFinish and a timer query around every pass.
 void MeasureRound(Side& side, long frames, long splitFrames) {
   ScriptedPlay& play = *side.play;
   glfwMakeContextCurrent(play.window);
+  PauseSound(side.audio.get(), false);
   for (long i = 0; i < frames; ++i) {
     const Clock::time_point start = Clock::now();
     const double cpuStart = ProcessCpuSeconds();
@@ -139,6 +158,7 @@ void MeasureRound(Side& side, long frames, long splitFrames) {
     }
   }
   play.session.renderer.timers = nullptr;
+  PauseSound(side.audio.get(), true);
 }
 
 void PrintRow(const char* label, double game, double floor) {
@@ -158,11 +178,18 @@ int main(int argc, char** argv) {
   if (frames < 4 * kRounds) frames = 4 * kRounds;
 
   SetDecodeWhere(DecodeWhere::InProcess);  // the repository's own data and the floor's
-  const std::string floorFolder = MakeFloorFolder();
+  const bool soundBench = std::getenv("VELLORAN_BENCH_SOUND") != nullptr;
+  const std::string floorFolder = soundBench ? "." : MakeFloorFolder();
   if (floorFolder.empty()) return 1;
   const fs::path home = fs::current_path();
-  Side sides[2] = {Side("game"), Side("floor")};
+  Side sides[2] = {Side(soundBench ? "sound" : "game"), Side(soundBench ? "silent" : "floor")};
   bool started = StartScriptedPlay(*sides[0].play, options);
+  if (started && soundBench) {
+    sides[0].audio = std::make_unique<GameAudio>();
+    StartAudio(sides[0].audio->output);
+    sides[0].play->audio = sides[0].audio.get();
+    PauseSound(sides[0].audio.get(), true);
+  }
   if (started) {
     // Everything the game reads it reads at start-up, by paths relative to the working folder.
     fs::current_path(floorFolder);
@@ -170,7 +197,7 @@ int main(int argc, char** argv) {
     fs::current_path(home);
   }
   std::error_code ignored;
-  fs::remove_all(floorFolder, ignored);
+  if (!soundBench) fs::remove_all(floorFolder, ignored);
   if (!started) return 1;
   std::printf("frame_bench: %u x %u, %ld frames each, %s\n", options.width, options.height, frames,
               RendererName());
@@ -202,7 +229,7 @@ int main(int argc, char** argv) {
 
   const Side& game = sides[0];
   const Side& floorSide = sides[1];
-  std::printf("%-34s %9s %9s %8s\n", "ms", "game", "floor", "ratio");
+  std::printf("%-34s %9s %9s %8s\n", "ms", game.name, floorSide.name, "ratio");
   PrintRow("frame wall, median", Percentile(game.frameWall, 0.5),
            Percentile(floorSide.frameWall, 0.5));
   PrintRow("frame wall, p95", Percentile(game.frameWall, 0.95),
@@ -244,6 +271,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i >= 0; --i) {
     glfwMakeContextCurrent(sides[i].play->window);
     DeletePassTimers(sides[i].timers);
+    if (sides[i].audio) {
+      PauseSound(sides[i].audio.get(), false);
+      StopAudio(sides[i].audio->output);
+    }
     EndScriptedPlay(*sides[i].play);
   }
   glfwTerminate();

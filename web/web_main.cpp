@@ -29,8 +29,10 @@
 
 #include "app/frame_loop.h"
 #include "app/input.h"
+#include "app/mute_key.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "audio/game_audio.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
 #include "web_gamepad.h"
@@ -41,6 +43,7 @@ namespace {
 Game game;
 Session session;
 FileTrial bundle;  // the baked records, read on demand
+GameAudio audio;
 
 struct PageOptions {
   int width = 0;  // 0: settings.conf's
@@ -103,6 +106,21 @@ EM_JS(double, TakeWheelSteps, (), {
   var steps = Module.velloranWheelSteps;
   Module.velloranWheelSteps = 0;
   return steps;
+});
+
+// Browsers let a page make sound only after the player has done something: the first click,
+// tap or key resumes the sound device's AudioContext (Emscripten's own listeners miss a tap).
+EM_JS(void, ResumeSoundOnGesture, (), {
+  var resume = function() {
+    if (typeof AL === 'undefined' || !AL.contexts) return;
+    for (var id in AL.contexts) {
+      var context = AL.contexts[id];
+      if (context && context.audioCtx && context.audioCtx.state === 'suspended') context.audioCtx.resume();
+    }
+  };
+  ['click', 'touchend', 'keydown', 'pointerdown'].forEach(function(name) {
+    window.addEventListener(name, resume, true);
+  });
 });
 
 // The end of the game for the page's line: how (0 time or ducks ran out, 1 Escape), the
@@ -180,7 +198,9 @@ void AnimationFrame() {
   if (framesRun > 0 && !Running()) return;
   if (options.hold && framesGranted <= 0) return;
   const FrameHooks hooks{nullptr, PollEvents, ReadClock, Render, nullptr};
+  SoundBeforeFrame(audio, game);
   RunFrame(game, hooks);
+  SoundAfterFrame(audio, game);
   scriptedClock += options.clockStep;
   --framesGranted;
   ++framesRun;
@@ -190,6 +210,9 @@ void AnimationFrame() {
     // The canvas and its last picture stay on the page, so GLFW is not ended (that would
     // take the canvas's size and with it the picture).
     session.ownsWindow = false;
+    // Closing Emscripten's OpenAL (3.1.6) while the page lives on raised a script error in it;
+    // the ended page only needs quiet.
+    SilenceAudio(audio.output);
     EndSession(session);
     TellPageEnded(1, ducks, seconds);
   } else if (game.state.gameOver && !endReported) {
@@ -260,6 +283,18 @@ EMSCRIPTEN_KEEPALIVE long velloran_frames_run() {
 EMSCRIPTEN_KEEPALIVE const unsigned char* velloran_held_picture() {
   return heldPicture.data();
 }
+// Sets the canoe over duck i, so the next frame collects it (the sound test hears that).
+EMSCRIPTEN_KEEPALIVE void velloran_touch_duck(int i) {
+  if (i < 0 || i >= DuckCount) return;
+  const SceneNode& duck = game.world.ducks[i];
+  SceneNode& canoe = game.world.canoeNode;
+  canoe.transform[3].x = duck.minCorner.x + duck.size.x * 0.5f;
+  canoe.transform[3].z = duck.minCorner.z + duck.size.z * 0.5f;
+  canoe.UpdateBounds();
+}
+EMSCRIPTEN_KEEPALIVE int velloran_ducks_left() {
+  return DuckCount - game.state.ducksCollected;
+}
 // The HUD's top line as the last frame drew it ("GAME OVER" once time is up).
 EMSCRIPTEN_KEEPALIVE const char* velloran_hud_top() {
   static std::string top;
@@ -294,6 +329,9 @@ int main() {
   InstallFileTrial(&bundle);
   session.ownsWindow = true;
   BuildSession(session, game, window);
+  StartAudio(audio.output);  // the sounds come from the bundle too; heard after a gesture
+  InstallMuteKey(window, &audio);
+  ResumeSoundOnGesture();
   InstallFileTrial(nullptr);
   bundle.records.clear();
   ReportMissingFeatures();

@@ -6,8 +6,10 @@
 #include <iterator>
 
 #include "app/desktop_pads.h"
+#include "app/mute_key.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
 
 int RunVelloran() {
@@ -47,6 +49,11 @@ int RunVelloran() {
   // Gamepads: the player's own mappings first, then every frame reads the pads.
   LoadPadMappings(kPadMappingFile);
   session.readPads = ReadDesktopPads;
+  // Sound: its files decode through the trial, which is still installed; the sound device (and
+  // its mixing thread) comes after every worker process has been started.
+  static GameAudio audio;
+  StartAudio(audio.output);
+  InstallMuteKey(window, &audio);
 
   // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);
@@ -56,8 +63,14 @@ int RunVelloran() {
   InstallShaderTrial(nullptr);
 
   // 23. The frame loop; it ends after the pass in which the window was asked to close.
-  while (!glfwWindowShouldClose(window)) RunSessionFrame(session);
+  // Sound watches each frame from outside it: the state before, the frame, the state after.
+  while (!glfwWindowShouldClose(window)) {
+    SoundBeforeFrame(audio, game);
+    RunSessionFrame(session);
+    SoundAfterFrame(audio, game);
+  }
 
+  StopAudio(audio.output);
   EndSession(session);
   return 0;
 }

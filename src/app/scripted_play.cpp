@@ -7,6 +7,7 @@
 
 #include "app/frame_loop.h"
 #include "app/input.h"
+#include "audio/game_audio.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
 
@@ -99,7 +100,9 @@ void HoldKey(ScriptedPlay& play, int key, long frames) {
 void RunScriptedFrames(ScriptedPlay& play, long count) {
   const FrameHooks hooks{&play, ApplyScript, ScriptedClock, Render, Swap};
   for (long i = 0; i < count; ++i) {
+    if (play.audio) SoundBeforeFrame(*play.audio, play.game);
     RunFrame(play.game, hooks);
+    if (play.audio) SoundAfterFrame(*play.audio, play.game);
     play.clock += play.options.frameSeconds;
     ++play.frameIndex;
   }

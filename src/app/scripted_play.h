@@ -14,6 +14,7 @@
 #include "app/session.h"
 
 struct GLFWwindow;
+struct GameAudio;
 
 struct ScriptedPlayOptions {
   unsigned width = 640;
@@ -46,6 +47,7 @@ struct ScriptedPlay {
   long frameIndex = 0;              // frames run so far
   bool closeRequested = false;      // Escape was applied
   std::vector<ScriptedKey> script;  // pending events, any order
+  GameAudio* audio = nullptr;       // when set, sound observes every frame as in the real loop
 
   ScriptedPlay() = default;
   ScriptedPlay(const ScriptedPlay&) = delete;

@@ -1,6 +1,6 @@
 // Hardening: no GL errors over every key, no heap allocations per steady frame beyond the HUD's
-// strings, and a long soak with random held keys that keeps the canoe in the pool and the
-// process's memory flat.
+// strings (sound observing the frames too), and a long soak with random held keys that keeps
+// the canoe in the pool and the process's memory flat.
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "alloc_counter.h"
+#include "audio/game_audio.h"
 #include "render_play.h"
 #include "scene/game_rules.h"
 
@@ -77,6 +78,9 @@ TEST(Hardening, SteadyFramesAllocateOnlyTheHudStrings) {
   if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
   auto play = StartPlay(320, 180, 1.0 / 60.0);
   PlayGuard guard{play.get()};
+  GameAudio audio;  // sound observes every frame, as in the game (silent without a device)
+  StartAudio(audio.output);
+  play->audio = &audio;
   TapKey(*play, GLFW_KEY_F2);  // the frame-time line too
   HoldKey(*play, GLFW_KEY_A, 100000);
   RunScriptedFrames(*play, 30);  // warm up: driver variants, glyph table
@@ -100,6 +104,8 @@ TEST(Hardening, SteadyFramesAllocateOnlyTheHudStrings) {
   EXPECT_EQ(frameAllocations, hud)
       << "frames allocated " << frameAllocations << ", of which the HUD's strings " << hud;
   RecordProperty("allocations_per_frame", static_cast<int>(frameAllocations / frames));
+  play->audio = nullptr;
+  StopAudio(audio.output);
 }
 
 // The long run: random held keys with a fixed seed, on through game over. The default runs the

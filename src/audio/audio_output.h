@@ -1,0 +1,37 @@
+// audio_output.h: the sound device and what plays on it: one buffer per sound, a small fixed
+// pool of voices made at start-up, the looped ambience, the listener and, where the device
+// offers it, the hall's reverb. No device is no fault: every call then does nothing and the
+// game runs silent. OpenAL mixes on its own thread; nothing here waits for it.
+#pragma once
+
+#include "audio/sound_events.h"
+
+// Voices for one-shot sounds: enough for a stroke, a jump, ticks and a few ducks at once.
+constexpr int kVoiceCount = 12;
+
+struct AudioOutput {
+  void* device = nullptr;   // ALCdevice*; null when silent
+  void* context = nullptr;  // ALCcontext*
+  unsigned buffers[kSoundCount] = {};
+  bool loaded[kSoundCount] = {};  // a sound whose file failed to load stays silent
+  unsigned voices[kVoiceCount] = {};
+  int nextVoice = 0;
+  unsigned ambience = 0;
+  unsigned reverbSlot = 0;  // 0 without EFX: every sound dry
+  unsigned reverbEffect = 0;
+  bool muted = false;
+};
+
+// Loads the clips (the file trial must still be installed), then opens the device and starts
+// the ambience. Returns false, with at most one short note on standard error, when no device
+// could be opened; the output then stays silent.
+bool StartAudio(AudioOutput& audio);
+// Places the listener and starts the frame's sounds, each on a free voice (the oldest when all
+// are busy).
+void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listener& listener);
+void ToggleMute(AudioOutput& audio);  // silences everything, ambience included, or restores it
+bool AnyVoicePlaying(const AudioOutput& audio);  // a one-shot sound is still sounding
+// Stops every sound, the ambience included, and leaves the device open (a page that ended).
+void SilenceAudio(AudioOutput& audio);
+// Stops every sound, frees the sources and buffers, closes the device.
+void StopAudio(AudioOutput& audio);

@@ -1,0 +1,226 @@
+// Hearing a scripted game: the real frame sequence with sound observing it, played through
+// OpenAL Soft's wave-file backend, then the file read back. Each frame that starts a sound is
+// followed by a wait (polled, with a deadline) until the sound has finished, so every event
+// has its own stretch of the file; the device's own clock says where that stretch begins.
+#include <AL/alc.h>
+#include <AL/alext.h>
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <glm/gtc/matrix_transform.hpp>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/game_audio.h"
+#include "render_play.h"
+
+namespace {
+constexpr double kWindow = 0.25;  // seconds of file heard after each event
+constexpr double kGap = 0.6;      // seconds of file between one event and the next frame
+
+struct HeardEvent {
+  SoundId id;
+  double at;  // seconds into the wave file
+};
+
+double DeviceSeconds(const AudioOutput& audio) {
+  auto* device = static_cast<ALCdevice*>(audio.device);
+  using GetInt64 = void (*)(ALCdevice*, ALCenum, ALCsizei, ALCint64SOFT*);
+  auto get = reinterpret_cast<GetInt64>(alcGetProcAddress(device, "alcGetInteger64vSOFT"));
+  ALCint64SOFT ns = 0;
+  if (get) get(device, ALC_DEVICE_CLOCK_SOFT, 1, &ns);
+  return static_cast<double>(ns) * 1e-9;
+}
+
+// Runs frames one at a time; after one that started sounds, notes them and waits until they
+// have played out and the file has gone on for a gap more, so the hall's echo of one event has
+// faded under the next (a busy machine may mix slowly: the deadline is generous).
+struct Listening {
+  ScriptedPlay& play;
+  GameAudio& audio;
+  std::vector<HeardEvent> heard;
+
+  void Frames(long count) {
+    for (long i = 0; i < count; ++i) {
+      RunScriptedFrames(play, 1);
+      const SoundEvents& events = audio.lastEvents;
+      if (events.count == 0) continue;
+      const double at = DeviceSeconds(audio.output);
+      for (int n = 0; n < events.count; ++n) heard.push_back({events.list[n].id, at});
+      WaitFor(at + kGap);
+    }
+  }
+  // Waits until the device has mixed up to `seconds` and no voice sounds any more.
+  void WaitFor(double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((AnyVoicePlaying(audio.output) || DeviceSeconds(audio.output) < seconds) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  // Frames until `done` holds (at most `limit`).
+  template <typename Done>
+  void FramesUntil(Done done, long limit) {
+    for (long i = 0; i < limit && !done(); ++i) Frames(1);
+  }
+  std::vector<HeardEvent> Of(SoundId id) const {
+    std::vector<HeardEvent> out;
+    for (const HeardEvent& e : heard) {
+      if (e.id == id) out.push_back(e);
+    }
+    return out;
+  }
+};
+
+// A 16-bit stereo wave file's samples, interleaved.
+struct Wave {
+  int rate = 0;
+  std::vector<std::int16_t> samples;
+};
+
+Wave ReadWave(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  Wave wave;
+  auto u32 = [&bytes](size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, &bytes[at], 4);
+    return v;
+  };
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    const std::string id(&bytes[at], 4);
+    const size_t size = u32(at + 4);
+    if (id == "fmt ") wave.rate = static_cast<int>(u32(at + 12));
+    if (id == "data") {
+      // The file is closed when the device is; a size still zero means "to the end".
+      const size_t n = size ? std::min(size, bytes.size() - at - 8) : bytes.size() - at - 8;
+      wave.samples.resize(n / 2);
+      std::memcpy(wave.samples.data(), &bytes[at + 8], wave.samples.size() * 2);
+      break;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return wave;
+}
+
+struct Loudness {
+  double left = 0.0, right = 0.0;  // RMS, full scale 1
+  double Louder() const { return std::max(left, right); }
+};
+
+Loudness Rms(const Wave& wave, double from, double seconds) {
+  const long first = static_cast<long>(from * wave.rate);
+  const long last = std::min<long>(first + static_cast<long>(seconds * wave.rate),
+                                   static_cast<long>(wave.samples.size() / 2));
+  double l = 0.0, r = 0.0;
+  long n = 0;
+  for (long i = std::max(0L, first); i < last; ++i, ++n) {
+    l += std::pow(wave.samples[2 * i] / 32768.0, 2);
+    r += std::pow(wave.samples[2 * i + 1] / 32768.0, 2);
+  }
+  return n ? Loudness{std::sqrt(l / n), std::sqrt(r / n)} : Loudness{};
+}
+
+// The quietest tenth of a second in the file: the ambience alone.
+double Floor(const Wave& wave) {
+  double quietest = 1.0;
+  const double length = static_cast<double>(wave.samples.size() / 2) / wave.rate;
+  for (double t = 0.2; t + 0.1 < length; t += 0.05)
+    quietest = std::min(quietest, Rms(wave, t, 0.1).Louder());
+  return quietest;
+}
+
+double Db(double rms) {
+  return 20.0 * std::log10(std::max(rms, 1e-9));
+}
+
+void PlaceAt(SceneNode& node, glm::vec3 position) {
+  node.transform = glm::translate(glm::mat4(1.0f), position);
+  node.UpdateBounds();
+}
+
+}  // namespace
+
+TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
+  const std::string dir = ::testing::TempDir();
+  const std::string wavePath = dir + "velloran_sound_wave.wav";
+  const std::string confPath = dir + "velloran_sound_wave.conf";
+  std::remove(wavePath.c_str());
+  {
+    std::ofstream conf(confPath);
+    conf << "[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=" << wavePath << "\n";
+  }
+  // OpenAL reads its configuration at its first call, which comes after these.
+  setenv("ALSOFT_DRIVERS", "wave", 1);
+  setenv("ALSOFT_CONF", confPath.c_str(), 1);
+
+  auto play = StartPlay(64, 64, 0.02);
+  PlayGuard guard{play.get()};
+  play->options.draw = false;  // the rules of drawing only: frames cost microseconds
+  GameAudio audio;
+  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
+  play->audio = &audio;
+  Listening listening{*play, audio, {}};
+  World& world = play->game.world;
+  GameState& state = play->game.state;
+
+  // Open water at z = 35, the canoe facing +x; a duck brushing its right (starboard, +z) side
+  // ahead, and one brushing its left side further on.
+  SceneNode& canoe = world.canoeNode;
+  glm::mat4 start = canoe.transform;
+  start[3] = glm::vec4(0.0f, start[3].y, 35.0f, 1.0f);
+  canoe.transform = start;
+  canoe.UpdateBounds();
+  const float side = canoe.size.z * 0.5f + world.ducks[1].size.z * 0.25f;
+  PlaceAt(world.ducks[1], glm::vec3(3.5f, -0.6f, 35.0f + side));
+  PlaceAt(world.ducks[2], glm::vec3(7.5f, -0.6f, 35.0f - side));
+  listening.Frames(1);
+  listening.WaitFor(0.6);  // the ambience alone at first: the file's quiet floor
+
+  ScheduleKey(*play, play->frameIndex, GLFW_KEY_W, GLFW_PRESS);
+  listening.FramesUntil([&] { return !state.duckAlive[1]; }, 300);
+  listening.FramesUntil([&] { return !state.duckAlive[2]; }, 300);
+  listening.Frames(150);  // paddling on in open water
+  ScheduleKey(*play, play->frameIndex, GLFW_KEY_W, GLFW_RELEASE);
+  // The rest of the 90 seconds, to the end and a little beyond.
+  listening.FramesUntil([&] { return state.gameOver; }, 5000);
+  listening.Frames(100);
+
+  play->audio = nullptr;
+  StopAudio(audio.output);  // closes the file
+  const Wave wave = ReadWave(wavePath);
+  ASSERT_EQ(wave.rate, 48000);
+  const double floor = Floor(wave);
+  std::printf("ambience floor %.1f dB\n", Db(floor));
+  for (const HeardEvent& e : listening.heard) {
+    const Loudness l = Rms(wave, e.at, kWindow);
+    std::printf("%-7s at %6.2f s  left %6.1f dB  right %6.1f dB\n",
+                kSoundPaths[static_cast<int>(e.id)] + 7, e.at, Db(l.left), Db(l.right));
+    // Every event is heard over the ambience (by 6 dB at least).
+    EXPECT_GT(l.Louder(), 2.0 * floor) << kSoundPaths[static_cast<int>(e.id)] << " at " << e.at;
+  }
+
+  const std::vector<HeardEvent> squeaks = listening.Of(SoundId::Squeak);
+  ASSERT_EQ(squeaks.size(), 2u);
+  const Loudness first = Rms(wave, squeaks[0].at, kWindow);
+  const Loudness second = Rms(wave, squeaks[1].at, kWindow);
+  // Both ducks are nearly ahead (about 12 degrees off the bow): a clear but modest difference.
+  EXPECT_GT(first.right, 1.1 * first.left) << "the duck on the right";
+  EXPECT_GT(second.left, 1.1 * second.right) << "the duck on the left";
+  EXPECT_GE(listening.Of(SoundId::Paddle).size(), 2u);
+  EXPECT_EQ(listening.Of(SoundId::Tick).size(), 10u);
+  EXPECT_EQ(listening.Of(SoundId::TimeUp).size(), 1u);
+  EXPECT_EQ(listening.Of(SoundId::Win).size(), 0u);
+  std::remove(wavePath.c_str());
+  std::remove(confPath.c_str());
+}

@@ -1,0 +1,303 @@
+// Sound events: what changes between two snapshots and what the player hears of it, first as a
+// table of single changes, then through whole frames of a box world with the real rules.
+#include "audio/sound_events.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/frame_loop.h"
+#include "app/game.h"
+#include "box_world.h"
+
+namespace {
+
+using Ids = std::vector<SoundId>;
+
+Ids IdsOf(const SoundEvents& events) {
+  Ids ids;
+  for (int i = 0; i < events.count; ++i) ids.push_back(events.list[i].id);
+  return ids;
+}
+
+// A quiet mid-game moment: every duck present, the canoe on the water, keys up.
+GameSnapshot Calm() {
+  GameSnapshot s;
+  for (int i = 0; i < DuckCount; ++i) {
+    s.duckAlive[i] = true;
+    s.duckCentre[i] = glm::vec3(2.0f * i, -0.5f, 3.0f);
+  }
+  s.secondsShown = 40;
+  s.paddleSpeed = -60.0f;
+  s.deltaTime = 0.02f;
+  s.waterTop = -0.5f;
+  s.canoeBottom = -0.5f;
+  s.canoeCentre = glm::vec3(0.0f, -0.2f, 0.0f);
+  s.blade = glm::vec3(0.5f, -0.8f, 0.9f);
+  return s;
+}
+
+// The canoe moved `distance` along +x in the frame (with `keys` set on the after snapshot).
+void Drive(GameSnapshot& after, float distance) {
+  after.canoe[3].x += distance;
+  after.forward = true;
+}
+
+}  // namespace
+
+TEST(SoundEvents, EachChangeSoundsOnce) {
+  struct Case {
+    const char* name;
+    std::function<void(GameSnapshot& before, GameSnapshot& after)> change;
+    Ids expected;
+  } const cases[] = {
+      {"nothing changed", [](GameSnapshot&, GameSnapshot&) {}, {}},
+      {"duck 4 collected",
+       [](GameSnapshot&, GameSnapshot& a) { a.duckAlive[4] = false; },
+       {SoundId::Squeak}},
+      {"two ducks in one frame",
+       [](GameSnapshot&, GameSnapshot& a) { a.duckAlive[1] = a.duckAlive[9] = false; },
+       {SoundId::Squeak, SoundId::Squeak}},
+      {"a collected duck stays silent",
+       [](GameSnapshot& b, GameSnapshot& a) { b.duckAlive[2] = a.duckAlive[2] = false; },
+       {}},
+      {"take-off", [](GameSnapshot&, GameSnapshot& a) { a.rising = true; }, {SoundId::TakeOff}},
+      {"still rising", [](GameSnapshot& b, GameSnapshot& a) { b.rising = a.rising = true; }, {}},
+      {"landing on the water",
+       [](GameSnapshot& b, GameSnapshot&) { b.falling = true; },
+       {SoundId::Splash}},
+      {"landing on the platform",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.falling = true;
+         a.canoeBottom = 1.0f;
+       },
+       {SoundId::Knock}},
+      {"stroke turns at the bottom while driven",
+       [](GameSnapshot&, GameSnapshot& a) {
+         Drive(a, 0.06f);
+         a.paddleSpeed = 60.0f;
+       },
+       {SoundId::Paddle}},
+      {"stroke turns at the top while driven",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.paddleSpeed = 60.0f;
+         Drive(a, 0.06f);
+         a.paddleSpeed = -60.0f;
+       },
+       {}},
+      {"stroke turns with no key held",
+       [](GameSnapshot&, GameSnapshot& a) { a.paddleSpeed = 60.0f; },
+       {}},
+      {"stroke after the game is over",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.gameOver = a.gameOver = true;
+         a.forward = true;
+         a.paddleSpeed = 60.0f;
+       },
+       {}},
+      {"W held, canoe held back",
+       [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.0f); },
+       {SoundId::Bump}},
+      {"W held, canoe moved", [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.06f); }, {}},
+      {"W and S held: no move expected",
+       [](GameSnapshot&, GameSnapshot& a) { a.forward = a.backward = true; },
+       {}},
+      {"A held, turn held back",
+       [](GameSnapshot&, GameSnapshot& a) { a.left = true; },
+       {SoundId::Bump}},
+      {"Shift+W held back",
+       [](GameSnapshot&, GameSnapshot& a) {
+         Drive(a, 0.05f);  // under half of the 0.12 Shift asks for
+         a.fast = true;
+       },
+       {SoundId::Bump}},
+      {"first frame: no time, no move expected",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.deltaTime = 0.0f;
+         a.forward = true;
+       },
+       {}},
+      {"11 to 10 seconds ticks",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.secondsShown = 11;
+         a.secondsShown = 10;
+       },
+       {SoundId::Tick}},
+      {"12 to 11 seconds is silent",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.secondsShown = 12;
+         a.secondsShown = 11;
+       },
+       {}},
+      {"time runs out",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.secondsShown = 1;
+         a.secondsShown = 0;
+         a.gameOver = true;
+       },
+       {SoundId::TimeUp}},
+      {"the last duck wins",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.ducksCollected = DuckCount - 1;
+         a.ducksCollected = DuckCount;
+         a.duckAlive[3] = false;
+         a.gameOver = true;
+       },
+       {SoundId::Squeak, SoundId::Win}},
+      {"no ticks after a win",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.gameOver = a.gameOver = true;
+         b.secondsShown = 5;
+         a.secondsShown = 4;
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    GameSnapshot before = Calm(), after = Calm();
+    c.change(before, after);
+    SoundObserver observer;
+    SoundEvents events;
+    ObserveFrame(observer, before, after, events);
+    EXPECT_EQ(IdsOf(events), c.expected) << c.name;
+  }
+}
+
+TEST(SoundEvents, SqueakSoundsWhereTheDuckWas) {
+  GameSnapshot before = Calm(), after = Calm();
+  after.duckAlive[6] = false;
+  after.duckCentre[6] = glm::vec3(0.0f);  // what is left after collection must not matter
+  SoundObserver observer;
+  SoundEvents events;
+  ObserveFrame(observer, before, after, events);
+  ASSERT_EQ(events.count, 1);
+  EXPECT_TRUE(events.list[0].positional);
+  EXPECT_EQ(events.list[0].position, before.duckCentre[6]);
+}
+
+TEST(SoundEvents, FifteenDucksAndEverythingElseFitOneFrame) {
+  GameSnapshot before = Calm(), after = Calm();
+  for (bool& alive : after.duckAlive) alive = false;
+  before.secondsShown = 11;
+  after.secondsShown = 10;
+  after.rising = true;
+  after.ducksCollected = DuckCount;
+  after.gameOver = true;
+  Drive(after, 0.0f);
+  after.paddleSpeed = 60.0f;
+  SoundObserver observer;
+  SoundEvents events;
+  ObserveFrame(observer, before, after, events);
+  EXPECT_EQ(events.count, DuckCount + 5);  // take-off, stroke, bump, tick, win
+}
+
+namespace {
+
+// A box world run through the real frame steps, the render step doing what drawing does to
+// the game (collection, the game-over decision), sound observing from outside.
+struct Heard {
+  Game game;
+  SoundObserver observer;
+  double clock = 1.0;
+  std::vector<SoundEvent> events;
+  std::function<void(Game&)> onPoll;  // runs once, inside the next frame's event step
+
+  Heard() {
+    MarkAllDucksPresent(game.state);
+    BuildBoxWorld(game.world);
+    ResetPaddle(game.state);
+  }
+  void Frames(int count) {
+    FrameHooks hooks;
+    hooks.user = this;
+    hooks.now = [](void* user) { return static_cast<Heard*>(user)->clock; };
+    hooks.pollEvents = [](void* user) {
+      auto* heard = static_cast<Heard*>(user);
+      if (heard->onPoll) heard->onPoll(heard->game);
+      heard->onPoll = nullptr;
+    };
+    hooks.render = [](void* user) {
+      Game& g = static_cast<Heard*>(user)->game;
+      for (int i = 0; i < DuckCount; ++i) {
+        if (g.state.duckAlive[i]) CollectDuckIfTouched(g.state, g.world, i);
+      }
+      BuildHudLines(g.state, false, g.clock.deltaTime, 1280, 720);
+    };
+    for (int i = 0; i < count; ++i) {
+      const GameSnapshot before = TakeSnapshot(game);
+      RunFrame(game, hooks);
+      clock += 0.02;
+      SoundEvents frame;
+      ObserveFrame(observer, before, TakeSnapshot(game), frame);
+      events.insert(events.end(), frame.list, frame.list + frame.count);
+    }
+  }
+  int Count(SoundId id) const {
+    int n = 0;
+    for (const SoundEvent& e : events) n += e.id == id ? 1 : 0;
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST(SoundEvents, WholeFramesOfPlay) {
+  struct Case {
+    const char* name;
+    std::function<void(Heard&)> play;
+    std::vector<std::pair<SoundId, int>> counts;
+  } const cases[] = {
+      {"4 s paddling in open water: a stroke every 1.67 s, nothing else",
+       [](Heard& h) {
+         h.game.world.canoeNode.Rotate(180.0f, glm::vec3(0, 1, 0));  // away from the cube
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(200);
+       },
+       {{SoundId::Paddle, 2}, {SoundId::Bump, 0}, {SoundId::Squeak, 0}}},
+      {"the arms move but the canoe is not driven: no strokes",
+       [](Heard& h) { h.Frames(200); },
+       {{SoundId::Paddle, 0}}},
+      {"a jump on the water: take-off, then one splash",
+       [](Heard& h) {
+         h.Frames(1);
+         h.onPoll = [](Game& g) { HandleKey(g, GLFW_KEY_SPACE, GLFW_PRESS); };
+         h.Frames(150);
+       },
+       {{SoundId::TakeOff, 1}, {SoundId::Splash, 1}, {SoundId::Knock, 0}}},
+      {"pushing into the cube for 3 s: one bump",
+       [](Heard& h) {
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(150);
+       },
+       {{SoundId::Bump, 1}}},
+      {"the last 12 s run out: ten ticks, one ending",
+       [](Heard& h) {
+         h.game.state.timeLeft = 12.0f;
+         h.Frames(700);
+       },
+       {{SoundId::Tick, 10}, {SoundId::TimeUp, 1}, {SoundId::Win, 0}}},
+  };
+  for (const Case& c : cases) {
+    auto heard = std::make_unique<Heard>();
+    c.play(*heard);
+    for (const auto& [id, count] : c.counts) {
+      EXPECT_EQ(heard->Count(id), count) << c.name << ", sound " << static_cast<int>(id);
+    }
+  }
+}
+
+TEST(SoundEvents, ListenerFollowsTheView) {
+  auto heard = std::make_unique<Heard>();
+  Game& game = heard->game;
+  const GameSnapshot seat = TakeSnapshot(game);
+  // Seated, the ear looks along the canoe's bow (+x at the start), a little down, upright.
+  EXPECT_GT(seat.listener.forward.x, 0.9f);
+  EXPECT_NEAR(seat.listener.forward.z, 0.0f, 1e-4f);
+  EXPECT_GT(seat.listener.up.y, 0.9f);
+  game.seatView = false;
+  const GameSnapshot free = TakeSnapshot(game);
+  EXPECT_NEAR(glm::distance(free.listener.position, game.camera.position), 0.0f, 1e-4f);
+  EXPECT_NEAR(glm::distance(free.listener.forward, game.camera.front), 0.0f, 1e-4f);
+}

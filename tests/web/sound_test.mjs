@@ -1,0 +1,125 @@
+// The browser's sound in headless Chromium. Before the page's script runs, AudioContext is
+// wrapped so that everything sent to its destination also passes a channel splitter into two
+// analysers, left and right. After a click the page is heard (the hall's ambience), and a duck
+// the canoe is set beside is heard when the next frame collects it; M silences it all.
+//
+//   node sound_test.mjs <site folder>
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+
+const [site] = process.argv.slice(2);
+const here = path.dirname(new URL(import.meta.url).pathname);
+for (const [need, what] of [[path.join(site, 'velloran.js'), 'the browser build'],
+  [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
+  if (!fs.existsSync(need)) { console.log(`FAIL: ${what} is missing (scripts/web --build --browser makes it)`); process.exit(1); }
+}
+const { default: puppeteer } = await import('puppeteer-core');
+
+const failures = [];
+const check = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); if (!ok) failures.push(what); };
+const db = (rms) => (20 * Math.log10(Math.max(rms, 1e-9))).toFixed(1);
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const server = http.createServer((req, res) => {
+  const file = path.join(site, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
+  fs.readFile(file, (err, data) => {
+    res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    res.end(err ? undefined : data);
+  });
+});
+await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-chromium-'));
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile, headless: true,
+  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run'],
+});
+
+// Runs in the page before its own script: every AudioContext made there is listened to.
+function listenToAudio() {
+  const Real = window.AudioContext;
+  const realDestination = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, 'destination').get;
+  class Heard extends Real {
+    constructor(...args) {
+      super(...args);
+      const tap = this.createGain();
+      const split = this.createChannelSplitter(2);
+      this.heardSides = [this.createAnalyser(), this.createAnalyser()];
+      tap.connect(realDestination.call(this));
+      tap.connect(split);
+      split.connect(this.heardSides[0], 0);
+      split.connect(this.heardSides[1], 1);
+      this.heardTap = tap;
+      window.heardContexts = (window.heardContexts || []).concat([this]);
+    }
+    get destination() { return this.heardTap || realDestination.call(this); }
+  }
+  window.AudioContext = Heard;
+  window.webkitAudioContext = Heard;
+  // The loudest RMS, left and right, over `ms` milliseconds of listening.
+  window.heardLoudest = (ms) => new Promise((done) => {
+    const loudest = [0, 0];
+    const buffer = new Float32Array(2048);
+    const started = performance.now();
+    const timer = setInterval(() => {
+      for (const context of window.heardContexts || []) {
+        context.heardSides.forEach((analyser, side) => {
+          analyser.getFloatTimeDomainData(buffer);
+          let sum = 0;
+          for (const v of buffer) sum += v * v;
+          loudest[side] = Math.max(loudest[side], Math.sqrt(sum / buffer.length));
+        });
+      }
+      if (performance.now() - started >= ms) { clearInterval(timer); done(loudest); }
+    }, 20);
+  });
+}
+
+try {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.evaluateOnNewDocument(listenToAudio);
+  await page.goto(`http://127.0.0.1:${server.address().port}/?width=320&height=240&clock=0.02&hold`);
+  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
+  const runFrames = async (count) => {
+    const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
+    await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+  };
+  await runFrames(2);
+  await page.click('#canvas');
+  await page.waitForFunction(() => (window.heardContexts || []).some((c) => c.state === 'running'), { timeout: 30000 });
+  check(true, 'the click started the page\'s audio');
+
+  const quiet = await page.evaluate(() => window.heardLoudest(1000));
+  console.log(`ambience: left ${db(quiet[0])} dB, right ${db(quiet[1])} dB`);
+  check(Math.max(...quiet) > 1e-4, 'the page is not silent after the click');
+
+  const ducksBefore = await page.evaluate(() => Module._velloran_ducks_left());
+  const listening = page.evaluate(() => window.heardLoudest(800));
+  await page.evaluate(() => Module._velloran_touch_duck(1));
+  await runFrames(2);
+  const squeak = await listening;
+  const ducksAfter = await page.evaluate(() => Module._velloran_ducks_left());
+  console.log(`duck collected: left ${db(squeak[0])} dB, right ${db(squeak[1])} dB`);
+  check(ducksAfter < ducksBefore, `the duck (and any beside it) was collected (${ducksBefore} then ${ducksAfter} left)`);
+  check(Math.max(...squeak) > 2 * Math.max(...quiet), 'the collected duck is heard over the ambience');
+
+  await page.keyboard.press('KeyM');
+  await runFrames(2);
+  // What the page had already scheduled plays out first: wait (at most 5 s) for a quiet moment.
+  for (let i = 0; i < 50; ++i) {
+    if (Math.max(...await page.evaluate(() => window.heardLoudest(100))) < 0.1 * Math.max(...quiet)) break;
+  }
+  const muted = await page.evaluate(() => window.heardLoudest(500));
+  console.log(`muted: left ${db(muted[0])} dB, right ${db(muted[1])} dB`);
+  check(Math.max(...muted) < 0.1 * Math.max(...quiet), 'M silences the page');
+  check(errors.length === 0, `no page errors (${errors.join(' | ')})`);
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
+if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }
