@@ -27,14 +27,6 @@ namespace {
   EndWorker(kOutOfMemoryExit);
 }
 
-// One entry of the filter: a call, what happens to it, and at most one argument condition.
-struct FilterRule {
-  int call;
-  std::uint32_t action;
-  int conditions;  // 0 or 1
-  scmp_arg_cmp condition;
-};
-
 bool InstallFilter(int reportFd) {
   const scmp_arg_cmp none{};
   const std::uint64_t self = static_cast<std::uint64_t>(getpid());
@@ -86,18 +78,7 @@ bool InstallFilter(int reportFd) {
       {SCMP_SYS(ioctl), SCMP_ACT_ERRNO(ENOTTY), 0, none},  // "is this a terminal?"
   };
   // Everything else (socket, connect, execve, clone, fork, kill, ptrace, ...) kills.
-  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
-  if (!filter) return false;
-  bool ok = true;
-  for (const FilterRule& rule : rules) {
-    const int added = rule.conditions
-                          ? seccomp_rule_add(filter, rule.action, rule.call, 1, rule.condition)
-                          : seccomp_rule_add(filter, rule.action, rule.call, 0);
-    ok = ok && added == 0;
-  }
-  ok = ok && seccomp_load(filter) == 0;
-  seccomp_release(filter);
-  return ok;
+  return LoadFilter(rules, sizeof rules / sizeof rules[0], SCMP_ACT_KILL_PROCESS, false);
 }
 
 // Pages of address space (field 0) or resident memory (field 1) of a process.
@@ -114,6 +95,23 @@ std::size_t StatmBytes(pid_t pid, int field) {
 }
 
 }  // namespace
+
+bool LoadFilter(const FilterRule* rules, std::size_t count, std::uint32_t defaultAction,
+                bool allThreads) {
+  scmp_filter_ctx filter = seccomp_init(defaultAction);
+  if (!filter) return false;
+  bool ok = !allThreads || seccomp_attr_set(filter, SCMP_FLTATR_CTL_TSYNC, 1) == 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const FilterRule& rule = rules[i];
+    const int added = rule.conditions
+                          ? seccomp_rule_add(filter, rule.action, rule.call, 1, rule.condition)
+                          : seccomp_rule_add(filter, rule.action, rule.call, 0);
+    ok = ok && added == 0;
+  }
+  ok = ok && seccomp_load(filter) == 0;
+  seccomp_release(filter);
+  return ok;
+}
 
 std::size_t AddressSpaceBytes(pid_t pid) {
   return StatmBytes(pid, 0);

@@ -8,9 +8,11 @@
 // decoding from memory does not need.
 #pragma once
 
+#include <seccomp.h>
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "trial/limits.h"
 
@@ -41,3 +43,16 @@ void LimitWorker(const TrialLimits& limits, std::size_t addressSpaceAtFork);
 // other descriptor, forbids new files, processes and privileges, then installs the system-call
 // filter. False when any step failed (the caller must not decode then).
 bool ConfineWorker(int reportFd);
+
+// One entry of a system-call filter: a call, what happens to it, and at most one argument
+// condition.
+struct FilterRule {
+  int call;
+  std::uint32_t action;
+  int conditions;  // 0 or 1
+  scmp_arg_cmp condition;
+};
+// Installs a filter of `rules` with `defaultAction` for everything else; `allThreads` applies it
+// to every thread of the process at once. False when any rule or the load failed.
+bool LoadFilter(const FilterRule* rules, std::size_t count, std::uint32_t defaultAction,
+                bool allThreads);

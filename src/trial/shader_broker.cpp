@@ -15,11 +15,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "trial/channel.h"
 #include "trial/confinement.h"
+#include "trial/shader_confinement.h"
 
 namespace {
 
@@ -35,25 +38,6 @@ constexpr char kFragmentStep = 'F';
 constexpr char kLinkStep = 'L';
 constexpr char kPairDone = 'D';
 
-// The largest address space this process has had. Plain system calls only: a crashed worker's
-// signal handler asks it too.
-std::size_t PeakAddressSpace() {
-  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  char text[4096];
-  const ssize_t got = read(fd, text, sizeof text - 1);
-  close(fd);
-  text[got > 0 ? got : 0] = '\0';
-  const char* field = std::strstr(text, "VmPeak:");
-  if (!field) return 0;
-  std::size_t kib = 0;
-  for (field += 7; *field == ' ' || *field == '\t'; ++field) {
-  }
-  for (; *field >= '0' && *field <= '9'; ++field)
-    kib = kib * 10 + static_cast<std::size_t>(*field - '0');
-  return kib << 10;
-}
-
 // Leaves a forked process with its standard streams on /dev/null and no other descriptor than
 // `keep`, which it returns as descriptor 3: the game's pipes and files are none of its business.
 // It also leaves the terminal's session (no keystrokes pushed into the player's terminal) and
@@ -66,7 +50,8 @@ int KeepOnly(int keep) {
   if (moved < 0 || devNull < 0) _exit(1);
   dup2(devNull, STDIN_FILENO);
   dup2(devNull, STDOUT_FILENO);
-  dup2(devNull, STDERR_FILENO);
+  // A debug run keeps standard error, where the worker says how it was confined.
+  if (!std::getenv("VELLORAN_TRIAL_DEBUG")) dup2(devNull, STDERR_FILENO);
   dup2(moved, 3);
   close_range(4, ~0U, 0);
   return 3;
@@ -79,11 +64,12 @@ int KeepOnly(int keep) {
 }
 
 std::size_t workerLimit = 0;  // the worker's address-space limit, once set
+int workerStatusFd = -1;      // the worker's own status, opened before it was confined
 
 // A driver that meets a failed allocation under the limit often crashes on it instead of
 // reporting it; a crash that close to the limit is put down to memory.
 void OnWorkerCrash(int number) {
-  if (PeakAddressSpace() + kMemoryMargin > workerLimit) _exit(kOutOfMemoryExit);
+  if (PeakAddressSpace(workerStatusFd) + kMemoryMargin > workerLimit) _exit(kOutOfMemoryExit);
   std::signal(number, SIG_DFL);
   raise(number);
 }
@@ -106,35 +92,58 @@ void Report(int fd, char what) {
 }
 
 void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
-  if (driver.outOfMemory() || (limit > 0 && PeakAddressSpace() + kMemoryMargin > limit)) {
+  if (driver.outOfMemory() ||
+      (limit > 0 && PeakAddressSpace(workerStatusFd) + kMemoryMargin > limit)) {
     _exit(kOutOfMemoryExit);
   }
 }
 
-// Opens a context, then builds the pairs from `first` on exactly as the game will, saying
-// before each step which one it starts, so a death can be put down to its step.
+// Drops what it can before the driver loads, opens a context, confines itself, then builds
+// the pairs from `first` on exactly as the game will, saying before each step which one it
+// starts, so a death can be put down to its step.
 [[noreturn]] void RunWorker(const std::vector<ShaderPairTrial>& pairs, std::size_t first,
                             const ShaderTrialDriver& driver, const ShaderTrialLimits& limits,
                             int reportFd, pid_t broker) {
   DieWithParent(broker);
-  reportFd = KeepOnly(reportFd);
-  rlimit none{0, 0};
-  setrlimit(RLIMIT_CORE, &none);
-  if (!driver.openContext()) _exit(kNoContextExit);
+  const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
+  reportFd = fds.report;
+  workerStatusFd = fds.status;
+  // Without a window the worker needs no display: it cannot reach the X server at all. The
+  // file system is closed before the driver loads, while the process has one thread (Landlock
+  // binds only the thread that asks); a window needs the display's socket and its
+  // authority file first, so there it comes after, if the process still has one thread.
+  const TrialContextKind kind = driver.pickContext();
+  int landlock = 0;
+  if (kind == TrialContextKind::Headless) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    landlock = RestrictFileSystem();
+  }
+  if (!driver.openContext(kind)) _exit(kNoContextExit);
+  if (kind == TrialContextKind::Window && ThreadCount(fds.status) == 1) {
+    landlock = RestrictFileSystem();
+  }
   std::size_t limit = 0;
 #ifndef VELLORAN_ASAN
-  // Counted from what the worker holds with its context (the driver's code, its threads'
-  // stacks), so the limit bounds what compiling takes. AddressSanitizer reserves terabytes of
-  // address space up front; there the broker's watch on resident memory is the only bound.
-  limit = PeakAddressSpace() + limits.memoryBytes;
+  // Counted from what the worker holds with its context (the driver's code), so the limit
+  // bounds what compiling takes. AddressSanitizer reserves terabytes of address space up
+  // front; there the broker's watch on resident memory is the only bound.
+  limit = PeakAddressSpace(fds.status) + limits.memoryBytes;
   const rlimit memory{limit, limit};
   setrlimit(RLIMIT_AS, &memory);
   workerLimit = limit;
   CatchCrashesNearTheLimit();
-#else
-  (void)limits;
 #endif
   std::set_new_handler(OnAllocationFailure);
+  if (fds.debug >= 0) {
+    char note[160];
+    std::snprintf(note, sizeof note, "%s, %d thread(s), Landlock ABI %d",
+                  kind == TrialContextKind::Headless ? "EGL surfaceless context, no X connection"
+                                                     : "hidden GLX window",
+                  ThreadCount(fds.status), landlock);
+    DebugNote(fds, note);
+  }
+  if (!ConfineShaderWorker(fds, limits.totalSeconds)) _exit(kUnconfinedExit);
   Report(reportFd, kReady);
   for (std::size_t i = first; i < pairs.size(); ++i) {
     Report(reportFd, kVertexStep);

@@ -22,9 +22,15 @@
 #include <string>
 #include <vector>
 
+// The context a worker makes: with no display connection at all where the platform offers
+// one, else a hidden window on the display.
+enum class TrialContextKind : std::uint8_t { Headless, Window };
+
 // What a worker runs, in a process of its own.
 struct ShaderTrialDriver {
-  bool (*openContext)();  // makes a hidden GL context of the game's kind current; false if none
+  TrialContextKind (*pickContext)();  // asked before the worker drops any right
+  // Makes a GL context of the game's kind and `kind` current; false if none.
+  bool (*openContext)(TrialContextKind kind);
   unsigned (*compileStage)(bool vertex, const std::string& source);  // a compiled shader object
   void (*linkStages)(unsigned vertex, unsigned fragment);  // links both, then deletes all three
   bool (*outOfMemory)();  // the driver reported running out of memory since the last call

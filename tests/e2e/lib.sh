@@ -97,3 +97,15 @@ settle() { sleep "${1:-2}"; }
 screenshot() {  # file
   import -window "$WID" "$1"
 }
+
+# Takes screenshots into $2 until one is not all black, for up to $1 seconds: a busy machine
+# may present the first frame well after the window appears. False if none was.
+wait_drawn() {  # seconds file
+  local i
+  for ((i = 0; i < $1 * 2; i++)); do
+    screenshot "$2"
+    [ "$(convert "$2" -format '%[fx:maxima]' info:)" = 0 ] || return 0
+    sleep 0.5
+  done
+  return 1
+}

@@ -4,10 +4,26 @@
 # behind, type into the terminal, forge another file's record, make memory executable. Every
 # attempt must fail (status 43: refused with an error; signal 31: ended by the filter), nothing
 # may change outside, and the game must start, render and leave with status 0 on Escape.
+#
+# Then a shader compiler taken over by its file: the same stand-in wraps the shader worker's
+# compile and link calls and tries what a source marked "takeover: NAME" names. In the game,
+# attempts that fail with an error leave every pair to build as it should; in the shader trial
+# alone (shader_trial_probe), every attempt is tried on both context paths, and the worker is
+# looked at from outside while it compiles: one thread, filtered, no display connection.
 source "$(dirname "$0")/lib.sh"
 TAKEOVER="${VELLORAN_TAKEOVER:?path of the takeover preload}"
+PROBE="${VELLORAN_SHADER_PROBE:?path of the shader trial probe}"
 
 link_data
+# The game's own shaders, each with an attempt that must fail softly (its pair still builds).
+rm "$RUN/shader"
+cp -r "$ROOT/shader" "$RUN/shader"
+mark() { printf '\n// %s\n' "$2" >> "$RUN/shader/$1"; }
+mark lamp.vertex "takeover: secret"
+mark water.vertex "takeover: write"
+mark waterRefractionAlpha.fragment "takeover: xinherited"
+mark text.vertex "takeover: selfmem"
+mark screen.fragment "takeover-link: secret"
 write_settings 640 480 false
 mkdir "$RUN/outside"
 echo "the user's private words" > "$RUN/outside/secret"
@@ -15,9 +31,7 @@ export TAKEOVER_OUTSIDE="$RUN/outside"
 GAME_PRELOAD="$TAKEOVER"
 start_game
 wait_window 60
-settle 2
-screenshot "$RUN/shot.png"
-[ "$(convert "$RUN/shot.png" -format '%[fx:maxima]' info:)" != 0 ] || fail "the window shows nothing"
+wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
 send_key Escape
 wait_exit 30
 [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC"
@@ -32,4 +46,87 @@ $expected)"
 [ ! -e "$RUN/outside/written" ] || fail "a worker wrote a file outside"
 [ ! -e "$RUN/outside/executed" ] || fail "a worker ran a program"
 ! pgrep -f velloran-takeover-stray > /dev/null || fail "a worker's process outlived the game"
+
+# ---- the shader trial alone -------------------------------------------------------------------
+# Listeners the attempts aim at: TCP on 127.0.0.1, an abstract and a path unix socket. Any
+# connection leaves a trace in the outside folder.
+export TAKEOVER_ABSTRACT="velloran-takeover-$$"
+python3 - "$RUN/outside" "$TAKEOVER_ABSTRACT" > "$RUN/port" <<'PY' &
+import os, select, socket, sys
+outside, abstract = sys.argv[1], sys.argv[2]
+tcp = socket.socket(); tcp.bind(("127.0.0.1", 0)); tcp.listen()
+named = socket.socket(socket.AF_UNIX); named.bind(outside + "/socket"); named.listen()
+hidden = socket.socket(socket.AF_UNIX); hidden.bind("\0" + abstract); hidden.listen()
+print(tcp.getsockname()[1], flush=True)
+while True:
+    for s in select.select([tcp, named, hidden], [], [])[0]:
+        s.accept(); open(outside + "/heard", "a").write("a connection\n")
+PY
+LISTENER=$!
+trap 'kill $LISTENER 2>/dev/null || true; cleanup' EXIT
+for ((i = 0; i < 100; i++)); do [ -s "$RUN/port" ] && break || sleep 0.1; done
+export TAKEOVER_PORT="$(cat "$RUN/port")" TAKEOVER_DISPLAY="${DISPLAY#*:}"
+TAKEOVER_DISPLAY="${TAKEOVER_DISPLAY%%.*}"
+
+x_connections() { ss -x | grep -c "X11-unix/X${TAKEOVER_DISPLAY}\b" || true; }
+
+# Runs the probe on one pair per attempt named; prints its lines. While the "hold" pair
+# compiles, checks the worker from outside (its status, and the display's connections).
+probe() {
+  local args=() name before worker="" i
+  mkdir -p "$RUN/probe"
+  for name in "$@"; do
+    { echo '#version 330 core'; echo "// takeover: $name"; tail -n +2 "$ROOT/shader/lamp.vertex"
+    } > "$RUN/probe/$name.vertex"
+    args+=("$RUN/probe/$name.vertex" "$ROOT/shader/lamp.fragment")
+  done
+  before="$(x_connections)"
+  LD_PRELOAD="$TAKEOVER" "$PROBE" 1 "${args[@]}" > "$RUN/probe.out" 2> "$RUN/probe.err" &
+  local pid=$!
+  # The worker is the probe's grandchild; it holds for 3 s in its "hold" compile.
+  for ((i = 0; i < 300; i++)); do
+    for child in $(pgrep -P "$pid" || true); do
+      for grandchild in $(pgrep -P "$child" || true); do
+        if grep -q '^Seccomp:[[:space:]]*2' "/proc/$grandchild/status" 2>/dev/null; then
+          worker=$grandchild
+        fi
+      done
+    done
+    [ -n "$worker" ] && break || sleep 0.1
+  done
+  [ -n "$worker" ] || fail "no confined worker seen"
+  grep -q '^Threads:[[:space:]]*1$' "/proc/$worker/status" || fail "the worker has threads:
+$(grep Threads "/proc/$worker/status")"
+  grep -q '^NoNewPrivs:[[:space:]]*1$' "/proc/$worker/status" || fail "the worker may gain privileges"
+  [ "$(x_connections)" = "$before" ] || fail "the worker holds a display connection"
+  # Not dumpable: no other process of the user may read it (root may read anything).
+  [ "$(id -u)" = 0 ] || ! cat "/proc/$worker/environ" > /dev/null 2>&1 || fail "the worker can be read"
+  wait "$pid" || fail "the probe failed: $(cat "$RUN/probe.err")"
+  sed "s|^$RUN/probe/||; s|\.vertex||" "$RUN/probe.out"
+}
+
+killed="refused: compiling it crashed the driver in a trial run (signal 31)"
+got="$(probe hold secret write xinherited selfmem environ tcp abstract unixpath xconnect exec \
+  fork rwx iouring personality dumpable killgame killbroker ptrace)"
+expected="hold passed
+secret passed
+write passed
+xinherited passed
+selfmem passed
+environ passed
+$(for n in tcp abstract unixpath xconnect exec fork rwx iouring personality dumpable killgame \
+  killbroker ptrace; do echo "$n $killed"; done)"
+[ "$got" = "$expected" ] || fail "shader worker, no display: unexpected verdicts:
+$got"
+# The hidden-window path: the worker made its context on the display, then let go of it.
+got="$(VELLORAN_TRIAL_GLX=1 probe hold xinherited xconnect tcp)"
+[ "$got" = "hold passed
+xinherited passed
+xconnect $killed
+tcp $killed" ] || fail "shader worker, hidden window: unexpected verdicts:
+$got"
+[ ! -e "$RUN/outside/heard" ] || fail "a listener was reached"
+[ ! -e "$RUN/outside/written" ] || fail "a shader worker wrote a file outside"
+[ ! -e "$RUN/outside/executed" ] || fail "a shader worker ran a program"
+! pgrep -f velloran-takeover-stray > /dev/null || fail "a shader worker's process outlived it"
 echo "takeover: every attempt refused"

@@ -164,7 +164,10 @@ TEST(Shader, CompileLogIsCutAt511Characters) {
 
 namespace {
 // A stand-in for the trial's driver: a fragment source starting "//crash" crashes it.
-bool TrialContext() {
+TrialContextKind TrialKind() {
+  return TrialContextKind::Headless;
+}
+bool TrialContext(TrialContextKind) {
   return true;
 }
 unsigned TrialCompile(bool vertex, const std::string& source) {
@@ -192,7 +195,7 @@ TEST(Shader, InstalledTrialBuildsTheTriedBytesOrRefuses) {
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{okVertex.c_str(), okFragment.c_str()}, {okVertex.c_str(), badFragment.c_str()}},
-      {TrialContext, TrialCompile, TrialLink, TrialOutOfMemory}));
+      {TrialKind, TrialContext, TrialCompile, TrialLink, TrialOutOfMemory}));
   WriteFile(okFragment, kFragmentSyntaxError);  // changed after the trial read it
   InstallShaderTrial(&trial);
   Shader good, refused;

@@ -1,16 +1,20 @@
-// Confinement: a worker that has confined itself tries, as a decoder taken over by its file
-// would, each thing it must not be able to do. Each attempt runs in a child of its own (a
-// forbidden call ends the child); the child says 'S' on its report pipe when the attempt
-// worked, 'F' when it failed with an error.
+// Confinement: a worker that has confined itself tries, as a decoder or shader compiler taken
+// over by its file would, each thing it must not be able to do. Each attempt runs in a child of
+// its own (a forbidden call ends the child); the child says 'S' on its report pipe when the
+// attempt worked, 'F' when it failed with an error.
 #include "trial/confinement.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/personality.h>
+#include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +24,7 @@
 #include <string>
 
 #include "trial/safe_file.h"
+#include "trial/shader_confinement.h"
 
 namespace {
 
@@ -61,46 +66,118 @@ const Attempt kAttempts[] = {
               MAP_FAILED;
      }},
     {"leave its session", [](pid_t) { return setsid() >= 0; }},
+    {"read its own memory file", [](pid_t) { return open("/proc/self/mem", O_RDWR) >= 0; }},
+    {"read the game's environment",
+     [](pid_t parent) {
+       return open(("/proc/" + std::to_string(parent) + "/environ").c_str(), O_RDONLY) >= 0;
+     }},
+    {"start an io_uring",
+     [](pid_t) {
+       char params[120] = {};
+       return syscall(SYS_io_uring_setup, 1, params) >= 0;
+     }},
+    {"make reads executable", [](pid_t) { return personality(READ_IMPLIES_EXEC) != -1; }},
+    {"become traceable again", [](pid_t) { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0) == 0; }},
+};
+
+// How a worker confines itself: the file trial's, or the shader trial's layers; the report
+// descriptor it writes to afterwards, -1 when it could not.
+struct Confinement {
+  const char* name;
+  int (*confine)(int reportFd);
+};
+const Confinement kConfinements[] = {
+    {"file worker", [](int reportFd) { return ConfineWorker(reportFd) ? reportFd : -1; }},
+    {"shader worker",
+     [](int reportFd) {
+       const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
+       RestrictFileSystem();
+       return ConfineShaderWorker(fds, 5.0) ? fds.report : -1;
+     }},
 };
 
 }  // namespace
 
 TEST(Confinement, ATakenOverWorkerCanDoNothingButReportAndAllocate) {
   const pid_t parent = getpid();
-  for (const Attempt& attempt : kAttempts) {
-    int report[2], other[2];
-    ASSERT_EQ(pipe(report), 0);
-    ASSERT_EQ(pipe(other), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      extraFd = other[1];
+  for (const Confinement& confinement : kConfinements) {
+    for (const Attempt& attempt : kAttempts) {
+      int report[2], other[2];
+      ASSERT_EQ(pipe(report), 0);
+      ASSERT_EQ(pipe(other), 0);
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        extraFd = other[1];
+        close(report[0]);
+        const int reportFd = confinement.confine(report[1]);
+        if (reportFd < 0) EndWorker(kUnconfinedExit);
+        // What a decoder needs still works: memory, and the report.
+        void* block = std::malloc(64 << 20);
+        if (!block) EndWorker(3);
+        static_cast<char*>(block)[1000] = 1;
+        std::free(block);
+        const char verdict = attempt.works(parent) ? 'S' : 'F';
+        EndWorker(write(reportFd, &verdict, 1) == 1 ? 0 : 4);
+      }
+      close(report[1]);
+      close(other[1]);
+      char verdict = '-';
+      const bool said = read(report[0], &verdict, 1) == 1;
+      int status = 0;
+      waitpid(child, &status, 0);
+      char forged = 0;
+      EXPECT_EQ(read(other[0], &forged, 1), 0)
+          << confinement.name << ", " << attempt.what << ": wrote on an inherited pipe";
       close(report[0]);
-      if (!ConfineWorker(report[1])) EndWorker(kUnconfinedExit);
-      // What a decoder needs still works: memory, and the report.
-      void* block = std::malloc(64 << 20);
-      if (!block) EndWorker(3);
-      static_cast<char*>(block)[1000] = 1;
-      std::free(block);
-      const char verdict = attempt.works(parent) ? 'S' : 'F';
-      EndWorker(write(report[1], &verdict, 1) == 1 ? 0 : 4);
+      close(other[0]);
+      const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
+      EXPECT_TRUE((said && verdict == 'F' && WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
+                  (!said && killed))
+          << confinement.name << ", " << attempt.what << ": verdict " << verdict << ", status "
+          << status;
     }
-    close(report[1]);
-    close(other[1]);
-    char verdict = '-';
-    const bool said = read(report[0], &verdict, 1) == 1;
-    int status = 0;
-    waitpid(child, &status, 0);
-    char forged = 0;
-    EXPECT_EQ(read(other[0], &forged, 1), 0) << attempt.what << ": wrote on an inherited pipe";
-    close(report[0]);
-    close(other[0]);
-    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
-    EXPECT_TRUE((said && verdict == 'F' && WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
-                (!said && killed))
-        << attempt.what << ": verdict " << verdict << ", status " << status;
   }
   EXPECT_NE(access("confinement_test_written", F_OK), 0);
+}
+
+// The shader worker's file-system layer alone, as the driver meets it while it loads: it reads
+// beneath /usr, and nothing else; it cannot write, connect over TCP or signal the game.
+TEST(Confinement, TheShaderWorkersFileSystemIsReadOnlyBeneathUsr) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    const int abi = RestrictFileSystem();
+    if (abi == 0) _exit(0);  // a kernel without Landlock: the filter is the whole floor
+    const int tcp = socket(AF_INET, SOCK_STREAM, 0);
+    const bool refused[] = {
+        open("/usr/include/stdio.h", O_RDONLY) >= 0,  // the driver's own files: allowed
+        open("/etc/passwd", O_RDONLY) < 0,
+        open("/tmp/velloran_landlock_written", O_WRONLY | O_CREAT, 0600) < 0,
+        open("/usr/include/stdio.h", O_WRONLY) < 0,
+        connect(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0,
+        abi < 6 || kill(parent, 0) != 0,
+    };
+    for (std::size_t i = 0; i < sizeof refused; ++i) {
+      if (!refused[i]) _exit(10 + static_cast<int>(i));
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(listener);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_NE(access("/tmp/velloran_landlock_written", F_OK), 0);
 }
 
 // Run-time files: a FIFO, a device, a directory and an oversized file are refused on the

@@ -2,7 +2,9 @@
 // a context, with a stand-in driver (no GL): each source text says what its "compile" does.
 #include "trial/shader_trial.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +21,9 @@
 namespace {
 
 // The stand-in's behaviour by source: "crash", "hang", "hog" (allocates without end), "quiet"
-// (the driver reports running out of memory), "linkcrash" (the link crashes); anything else
-// compiles at once.
+// (the driver reports running out of memory), "linkcrash" (the link crashes), "escape" (opens a
+// socket, as a taken-over compiler would), "peek" (crashes if it can read a file of the user's);
+// anything else compiles at once.
 // A crash by the default action of SIGSEGV, as a driver's would end (a sanitizer build's own
 // handler would turn it into an exit status).
 void Crash() {
@@ -30,7 +33,11 @@ void Crash() {
 
 unsigned FakeCompile(bool, const std::string& source) {
   if (source == "crash") Crash();
-  if (source == "hang") pause();
+  if (source == "hang") {
+    for (;;) sleep(1);
+  }
+  if (source == "escape") socket(AF_INET, SOCK_STREAM, 0);
+  if (source == "peek" && open("/etc/passwd", O_RDONLY) >= 0) Crash();
   if (source == "hog") {
     for (;;) std::memset(new char[16 << 20], 1, 16 << 20);
   }
@@ -42,10 +49,13 @@ void FakeLink(unsigned vertex, unsigned) {
 bool FakeOutOfMemory() {
   return false;
 }
-bool HaveContext() {
+TrialContextKind Headless() {
+  return TrialContextKind::Headless;
+}
+bool HaveContext(TrialContextKind) {
   return true;
 }
-bool NoContext() {
+bool NoContext(TrialContextKind) {
   return false;
 }
 
@@ -84,6 +94,9 @@ std::string WriteSource(const std::string& folder, const std::string& name,
 
 TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
   const ShaderTrialLimits quick{std::size_t{64} << 20, 0.5, 20.0};
+  // Touching 64 MiB takes over half a second on a busy machine: room for the memory limit to
+  // be met before the time limit.
+  const ShaderTrialLimits roomy{std::size_t{64} << 20, 10.0, 20.0};
   const ShaderTrialLimits shortTrial{std::size_t{64} << 20, 5.0, 0.5};
   const Expected passed{ShaderVerdict::Passed, ShaderStep::Link, ""};
   const std::vector<Case> cases = {
@@ -94,6 +107,14 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
        quick,
        {{ShaderVerdict::Crashed, ShaderStep::Vertex,
          "compiling it crashed the driver in a trial run (signal 11)"},
+        passed}},
+      {"a compiler taken over is killed; its file probes fail softly",
+       {"escape", "peek", "ok"},
+       true,
+       quick,
+       {{ShaderVerdict::Crashed, ShaderStep::Vertex,
+         "compiling it crashed the driver in a trial run (signal 31)"},
+        passed,
         passed}},
       {"a crashing link",
        {"ok", "linkcrash", "ok"},
@@ -112,7 +133,7 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
       {"endless allocation",
        {"hog", "ok"},
        true,
-       quick,
+       roomy,
        {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
          "compiling it needed more memory than allowed (64 MiB)"},
         passed}},
@@ -152,8 +173,8 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
     for (std::size_t i = 0; i < paths.size(); i += 2) {
       plan.push_back({paths[i].c_str(), paths[i + 1].c_str()});
     }
-    const ShaderTrialDriver driver{c.context ? HaveContext : NoContext, QuietCompile, FakeLink,
-                                   QuietOutOfMemory};
+    const ShaderTrialDriver driver{Headless, c.context ? HaveContext : NoContext, QuietCompile,
+                                   FakeLink, QuietOutOfMemory};
     ShaderTrial trial;
     ASSERT_TRUE(StartShaderTrial(trial, plan, driver, c.limits));
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -181,7 +202,7 @@ TEST(ShaderTrial, FilesThatAreNotReadAndPairsNotPlanned) {
   const std::string large =
       WriteSource(folder, "large.fragment", std::string(kMaxShaderFileBytes + 1, ' '));
   const std::string missing = folder + "/missing.vertex";
-  const ShaderTrialDriver driver{HaveContext, FakeCompile, FakeLink, FakeOutOfMemory};
+  const ShaderTrialDriver driver{Headless, HaveContext, FakeCompile, FakeLink, FakeOutOfMemory};
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{fifo.c_str(), ok.c_str()}, {missing.c_str(), large.c_str()}}, driver));
