@@ -1,7 +1,7 @@
 # Hostile data: files that crash, abort, exhaust or recurse the system decoders when read
 # directly, and files that block, never end, flood the game or reach outside its folder, all
-# in one start. The game must print each model's failure line, nothing for the images (they
-# get the fallback texture), open its window with the default size from an endless
+# in one start. The game must print each model's and sound's failure line, nothing for the
+# images (they get the fallback texture), open its window with the default size from an endless
 # settings.conf, stay within bounded memory and time, never open the file outside its folder,
 # and leave with status 0 on Escape.
 source "$(dirname "$0")/lib.sh"
@@ -32,7 +32,7 @@ sed 's/polylist/polygons/g' "$ROOT/assets/cube.dae" | hostile assets/cube.dae
 # From the seeded fuzz cases (seed 1), the first that does each of these to its decoder when
 # read directly: a model that exhausts memory (status 99 under a 1 GiB limit), a JPEG that
 # crashes SOIL (its table lengths lie, so Huffman counts overflow a table), a PNG that aborts
-# SOIL's inflate (its first block claims dynamic codes).
+# SOIL's inflate (its first block claims dynamic codes), an Ogg that crashes stb_vorbis.
 first_case() {  # type, wanted status (a regular expression)
   local i rc
   for ((i = 0; i < 400; i++)); do
@@ -46,6 +46,7 @@ first_case() {  # type, wanted status (a regular expression)
 first_case dae 99 | hostile assets/budman.dae
 first_case jpg 139 | hostile textures/ground.jpg
 first_case png 134 | hostile textures/defaultwater.png
+first_case ogg 139 | hostile sounds/squeak.ogg
 # Sixty-five materials, each naming its own texture, and every texture a FIFO that would
 # block whoever opens it: each costs an open that fails at once, not a worker's timeout, and
 # the game refuses a model with more than 64 texture files.
@@ -100,7 +101,8 @@ ERROR::ASSIMP:: Did not import assets/driver.dae: it has more meshes than allowe
 ERROR::ASSIMP:: Did not import assets/cube.dae: reading it crashed the decoder in a trial run (signal 6)
 ERROR::ASSIMP:: Did not import assets/platform2.dae: it has more texture files than allowed (64)
 ERROR::ASSIMP:: Did not import assets/pool2.dae: reading it crashed the decoder in a trial run (signal 11)
-ERROR::ASSIMP:: Did not import assets/budman.dae: reading it needed more memory than allowed (256 MiB)"
+ERROR::ASSIMP:: Did not import assets/budman.dae: reading it needed more memory than allowed (256 MiB)
+ERROR::SOUND:: Could not load sounds/squeak.ogg: reading it crashed the decoder in a trial run (signal 11)"
 [ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output (wanted:
 $expected)"
 echo "hostile files: ok (window after ${window_s} s, peak ${peak_kib} KiB)"
