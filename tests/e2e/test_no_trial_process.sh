@@ -2,7 +2,8 @@
 # would, and assets/platform2.dae nests its nodes deep enough to overflow Assimp's stack in the
 # game's own process. Refused for a moment, the forks are tried again and the trials run (the
 # model refused by its trial run); refused for good, from the start or once the file trial's
-# broker runs, every model, the font and every shader pair are refused for want of a process.
+# broker runs, every model, the font, every sound and every shader pair are refused for want
+# of a process.
 # Either way the game runs on and leaves with 0 on Escape.
 source "$(dirname "$0")/lib.sh"
 GAME_PRELOAD="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
@@ -10,7 +11,7 @@ FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
 
 GAME="$RUN/game"
 mkdir -p "$GAME"
-for d in shader assets textures fonts; do cp -al "$ROOT/$d" "$GAME/$d"; done
+for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$GAME/$d"; done
 printf '640\n480\nfalse\n' > "$GAME/settings.conf"
 rm "$GAME/assets/platform2.dae"
 {
@@ -42,7 +43,10 @@ refused="$(for ((i = 0; i < 8; i++)); do
   done
   echo "ERROR::FREETYPE: Failed to load font"
   for model in duck/duck.dae canoe.dae driver.dae driverArms.dae cube.dae platform2.dae \
-    pool2.dae pool3.dae budman.dae; do echo "ERROR::ASSIMP:: Did not import assets/$model: $why"; done)"
+    pool2.dae pool3.dae budman.dae; do echo "ERROR::ASSIMP:: Did not import assets/$model: $why"; done
+  for sound in paddle squeak takeoff splash knock bump tick win timeup ambience; do
+    echo "ERROR::SOUND:: Could not load sounds/$sound.ogg: $why"
+  done)"
 play 0:1000000 "$refused"
 play 1:1000000 "$refused"  # the broker starts, no worker can
 echo "no trial process: refused, not decoded"
