@@ -64,7 +64,9 @@ function start(event) {
   Module._velloran_start();
   dispatchEvent(new Event('velloran-start'));
 }
-card.addEventListener('click', start);
+// Anywhere, not only on the card: where the browser granted GLFW's early request for the
+// pointer, every click goes to the captured canvas and never reaches the card.
+addEventListener('click', start);
 
 // Registered before the game's own listeners, so keys before the start only start the game
 // (the key that starts it neither paddles nor flips a view behind the card).

@@ -88,10 +88,13 @@ try {
     const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
     await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
   };
-  await runFrames(2);
-  await page.click('#canvas');
+  // The first frame is drawn under the start card; the click on the card starts game and sound.
+  await runFrames(1);
+  await page.waitForSelector('#card.ready', { timeout: 120000 });
+  await page.click('#card');
   await page.waitForFunction(() => (window.heardContexts || []).some((c) => c.state === 'running'), { timeout: 30000 });
   check(true, 'the click started the page\'s audio');
+  await runFrames(1);
 
   const quiet = await page.evaluate(() => window.heardLoudest(1000));
   console.log(`ambience: left ${db(quiet[0])} dB, right ${db(quiet[1])} dB`);
