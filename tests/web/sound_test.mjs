@@ -4,38 +4,14 @@
 // the canoe is set beside is heard when the next frame collects it; M silences it all.
 //
 //   node sound_test.mjs <site folder>
-import fs from 'node:fs';
-import http from 'node:http';
-import os from 'node:os';
-import path from 'node:path';
+import { checker, launchBrowser, requireBuild, serveSite } from './harness.mjs';
 
 const [site] = process.argv.slice(2);
-const here = path.dirname(new URL(import.meta.url).pathname);
-for (const [need, what] of [[path.join(site, 'velloran.js'), 'the browser build'],
-  [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
-  if (!fs.existsSync(need)) { console.log(`FAIL: ${what} is missing (scripts/web --build --browser makes it)`); process.exit(1); }
-}
-const { default: puppeteer } = await import('puppeteer-core');
-
-const failures = [];
-const check = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); if (!ok) failures.push(what); };
+requireBuild(site);
+const { check, failures } = checker();
 const db = (rms) => (20 * Math.log10(Math.max(rms, 1e-9))).toFixed(1);
-
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-const server = http.createServer((req, res) => {
-  const file = path.join(site, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
-  fs.readFile(file, (err, data) => {
-    res.writeHead(err ? 404 : 200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    res.end(err ? undefined : data);
-  });
-});
-await new Promise((ok) => server.listen(0, '127.0.0.1', ok));
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile, headless: true,
-  args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run'],
-});
+const { server, base } = await serveSite(site);
+const { browser, close } = await launchBrowser();
 
 // Runs in the page before its own script: every AudioContext made there is listened to.
 function listenToAudio() {
@@ -82,7 +58,7 @@ try {
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   await page.evaluateOnNewDocument(listenToAudio);
-  await page.goto(`http://127.0.0.1:${server.address().port}/?width=320&height=240&clock=0.02&hold`);
+  await page.goto(`${base}width=320&height=240&clock=0.02&hold`);
   await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
   const runFrames = async (count) => {
     const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
@@ -121,8 +97,7 @@ try {
   check(Math.max(...muted) < 0.1 * Math.max(...quiet), 'M silences the page');
   check(errors.length === 0, `no page errors (${errors.join(' | ')})`);
 } finally {
-  await browser.close();
+  await close();
   server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
 }
 if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }
