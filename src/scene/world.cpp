@@ -2,8 +2,9 @@
 // the statue and the pool walls; then the water volume, the ground plane and the arms' pose.
 #include "scene/world.h"
 
-#include <cstdlib>
 #include <glm/gtc/matrix_transform.hpp>
+
+#include "scene/pool_random.h"
 
 namespace {
 
@@ -53,13 +54,13 @@ void BuildSceneNodes(World& world, const WorldPrototypes& p) {
   world.obstacles[1] = Placed(p.platform2, glm::vec3(5.0f, 0.0f, -2.0f));
   world.ducks[0] = Placed(p.duck, glm::vec3(5.0f, 1.8f, -2.0f));
 
-  // The other ducks float at random even places, two draws each, z first. Seeding with 1 (the
-  // generator's state at program start) gives every build the layout of a fresh, unseeded
-  // program, so a second build in the same process places the ducks exactly as the first.
-  std::srand(1);
+  // The other ducks float at random even places, two draws each, z first. Seed 1 (the C
+  // library's state at program start) gives the layout of a fresh, unseeded program, and a
+  // generator of our own gives it in every build, so a second build places the ducks alike.
+  PoolRandom random = SeedPoolRandom(1);
   for (int i = 1; i < DuckCount; ++i) {
-    const int zDraw = std::rand();
-    const int xDraw = std::rand();
+    const int zDraw = NextPoolRandom(random);
+    const int xDraw = NextPoolRandom(random);
     const float z = static_cast<float>((zDraw % 15) - 10) * 2.0f;
     const float x = static_cast<float>((xDraw % 25) - 10) * 2.0f;
     world.ducks[i] = Placed(p.duck, glm::vec3(x, -0.6f, z));
