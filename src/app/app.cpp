@@ -3,16 +3,65 @@
 
 #include <GLFW/glfw3.h>
 
+#include <cstring>
+#include <iostream>
 #include <iterator>
 
 #include "app/desktop_pads.h"
 #include "app/mute_key.h"
+#include "app/replay_record.h"
+#include "app/replay_store.h"
+#include "app/replay_window.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
 
-int RunVelloran() {
+namespace {
+
+// The file named by `--replay FILE`, or null when the game is played. Any other argument is
+// ignored, as it always was.
+const char* ReplayArgument(int argc, char** argv, bool& missing) {
+  missing = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--replay") != 0) continue;
+    if (i + 1 < argc) return argv[i + 1];
+    missing = true;
+  }
+  return nullptr;
+}
+
+// Keeps the recording once; a game that cannot keep it says so and plays on.
+void KeepRecording(ReplayRecorder& recorder, bool& kept) {
+  if (kept) return;
+  kept = true;
+  std::string path, why;
+  if (!KeepReplay(recorder.replay, ReplayFolder(), path, why)) {
+    std::cerr << "Replay not kept: " << why << std::endl;
+  } else if (recorder.full) {
+    std::cerr << "Replay kept in " << path << " up to its limit of " << kReplayMaxFrames
+              << " frames" << std::endl;
+  }
+}
+
+}  // namespace
+
+int RunVelloran(int argc, char** argv) {
+  // A replay to watch is read and checked before anything starts, so a file that is not one
+  // costs one line and nothing else.
+  bool replayMissing = false;
+  const char* replayPath = ReplayArgument(argc, argv, replayMissing);
+  static Replay replay;
+  if (replayMissing) {
+    std::cerr << "Replay: --replay needs a file" << std::endl;
+    return 1;
+  }
+  std::string why;
+  if (replayPath && !ReadReplayFile(replayPath, replay, why)) {
+    std::cerr << "Replay " << replayPath << " not played: " << why << std::endl;
+    return 1;
+  }
+
   // First, while the process has one thread: worker processes start decoding every model and
   // image and trying the font, so a hostile file cannot take the game down. The window,
   // context and shaders are made meanwhile; each loader waits only for its own file. When no
@@ -62,13 +111,39 @@ int RunVelloran() {
   FinishShaderTrial(shaderTrial);
   InstallShaderTrial(nullptr);
 
+  if (replayPath) {
+    // Another build may place the ducks elsewhere; then nothing in the recording would match.
+    int status = 1;
+    if (replay.duckLayout != DuckLayoutHash(game.world)) {
+      std::cerr << "Replay " << replayPath << " not played: its ducks were placed by another "
+                << "build (" << replay.build << ")" << std::endl;
+    } else {
+      status = WatchReplay(session, audio, replay);
+    }
+    StopAudio(audio.output);
+    EndSession(session);
+    return status;
+  }
+
   // 23. The frame loop; it ends after the pass in which the window was asked to close.
-  // Sound watches each frame from outside it: the state before, the frame, the state after.
+  // Sound and the recording watch each frame from outside it: the state before, the frame
+  // (the recording also around its poll step), the state after.
+  static ReplayRecorder recorder;
+  StartRecording(recorder, game, VELLORAN_VERSION);
+  static ReplayHooks replayHooks;
+  replayHooks.live = SessionFrameHooks(session);
+  replayHooks.game = &game;
+  replayHooks.recorder = &recorder;
+  const FrameHooks frameHooks = ReplayFrameHooks(replayHooks);
+  bool kept = false;
   while (!glfwWindowShouldClose(window)) {
     SoundBeforeFrame(audio, game);
-    RunSessionFrame(session);
+    RunFrame(game, frameHooks);
     SoundAfterFrame(audio, game);
+    AfterReplayFrame(replayHooks);
+    if (!recorder.recording) KeepRecording(recorder, kept);
   }
+  KeepRecording(recorder, kept);
 
   StopAudio(audio.output);
   EndSession(session);

@@ -1,4 +1,6 @@
 // main.cpp: the entry function: start-up in one straight line, the frame loop, shutdown.
 #include "app/app.h"
 
-int main() { return RunVelloran(); }
+int main(int argc, char** argv) {
+  return RunVelloran(argc, argv);
+}

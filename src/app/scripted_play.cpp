@@ -7,6 +7,7 @@
 
 #include "app/frame_loop.h"
 #include "app/input.h"
+#include "app/replay_record.h"
 #include "audio/game_audio.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
@@ -98,11 +99,14 @@ void HoldKey(ScriptedPlay& play, int key, long frames) {
 }
 
 void RunScriptedFrames(ScriptedPlay& play, long count) {
-  const FrameHooks hooks{&play, ApplyScript, ScriptedClock, Render, Swap};
+  const FrameHooks scripted{&play, ApplyScript, ScriptedClock, Render, Swap};
+  if (play.replay) play.replay->live = scripted;
+  const FrameHooks hooks = play.replay ? ReplayFrameHooks(*play.replay) : scripted;
   for (long i = 0; i < count; ++i) {
     if (play.audio) SoundBeforeFrame(*play.audio, play.game);
     RunFrame(play.game, hooks);
     if (play.audio) SoundAfterFrame(*play.audio, play.game);
+    if (play.replay) AfterReplayFrame(*play.replay);
     play.clock += play.options.frameSeconds;
     ++play.frameIndex;
   }

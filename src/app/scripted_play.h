@@ -15,6 +15,7 @@
 
 struct GLFWwindow;
 struct GameAudio;
+struct ReplayHooks;
 
 struct ScriptedPlayOptions {
   unsigned width = 640;
@@ -48,6 +49,7 @@ struct ScriptedPlay {
   bool closeRequested = false;      // Escape was applied
   std::vector<ScriptedKey> script;  // pending events, any order
   GameAudio* audio = nullptr;       // when set, sound observes every frame as in the real loop
+  ReplayHooks* replay = nullptr;    // when set, records the frames or plays a recording
 
   ScriptedPlay() = default;
   ScriptedPlay(const ScriptedPlay&) = delete;

@@ -191,7 +191,10 @@ void EndSession(Session& session) {
   session.textRenderer.reset();
 }
 
+FrameHooks SessionFrameHooks(Session& session) {
+  return FrameHooks{&session, PollEvents, ReadClock, Render, SwapBuffers};
+}
+
 void RunSessionFrame(Session& session) {
-  const FrameHooks hooks{&session, PollEvents, ReadClock, Render, SwapBuffers};
-  RunFrame(*session.game, hooks);
+  RunFrame(*session.game, SessionFrameHooks(session));
 }

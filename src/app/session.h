@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/frame_loop.h"
 #include "app/game.h"
 #include "app/gamepad.h"
 #include "gfx/model.h"
@@ -77,5 +78,7 @@ void BuildSession(Session& session, Game& game, GLFWwindow* window);
 // the models and glyphs afterwards (their destructors make no GL calls).
 void EndSession(Session& session);
 
-// One pass of the real frame loop for this session (events, clock and swap from GLFW).
+// The real frame loop's hooks for this session (events, clock and swap from GLFW).
+FrameHooks SessionFrameHooks(Session& session);
+// One pass of the real frame loop for this session.
 void RunSessionFrame(Session& session);
