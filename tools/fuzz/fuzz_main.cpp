@@ -4,7 +4,7 @@
 // then a table. A shader case is one mutated stage with its pair's other file, tried by the
 // shader trial and then built by Shader. Run it from the repository root.
 //
-//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf,glsl,ogg]
+//   velloran_fuzz [--seed S] [--cases N] [--first K] [--types dae,jpg,png,ttf,conf,glsl,ogg,vrp]
 //                 [--work DIR]
 //   velloran_fuzz --emit TYPE INDEX [--seed S]   writes one case's bytes to standard output
 //   velloran_fuzz --direct TYPE PATH             decodes a file in this process, untried, so a
@@ -24,12 +24,15 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/game.h"
+#include "app/replay_record.h"
+#include "app/replay_store.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "audio/sound_clip.h"
@@ -98,6 +101,7 @@ std::vector<TypeInfo> SeedCorpora() {
   for (const auto& entry : fs::directory_iterator("sounds", missing)) {
     types[6].seeds.push_back(entry.path().string());
   }
+  types.push_back({FuzzType::Replay, "vrp", {"tools/fuzz/seeds/short_game.vrp"}});
   for (TypeInfo& info : types) std::sort(info.seeds.begin(), info.seeds.end());
   return types;
 }
@@ -138,6 +142,19 @@ std::string LoadCase(const FuzzCase& c, FileTrial& trial, std::int64_t& workerKi
       default:
         return "refused: not tried";
     }
+  }
+  if (c.info->type == FuzzType::Replay) {
+    // Read as --replay reads it; one that passes is stepped through as playback steps it.
+    Replay replay;
+    std::string why;
+    if (!ReadReplayFile(c.path, replay, why)) return "refused: " + why;
+    auto game = std::make_unique<Game>();
+    ReplayCursor cursor;
+    while (cursor.frame < replay.clock.size()) {
+      ApplyReplayInputs(replay, cursor, *game);
+      CheckReplayFrame(replay, cursor, *game);
+    }
+    return "played";
   }
   if (c.info->type == FuzzType::Settings) {
     const Settings settings(c.path);
@@ -238,7 +255,7 @@ int main(int argc, char** argv) {
   std::uint64_t seed = 1;
   long cases = 20;
   long first = 0;
-  std::string typeList = "dae,jpg,png,ttf,conf,glsl,ogg";
+  std::string typeList = "dae,jpg,png,ttf,conf,glsl,ogg,vrp";
   std::string work;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];

@@ -146,8 +146,9 @@ void RepeatNodes(std::string& text, std::size_t copies) {
 // A material's texture file named as a path that blocks, never ends or leaves the model's
 // folder.
 void HostileTextureName(std::string& text, FuzzRng& rng) {
-  const char* kNames[] = {"../../../../../../etc/hostname", "/dev/zero", "/dev/ptmx",
-                          "/proc/self/mem", "../../textures/ground.jpg", "."};
+  const char* kNames[] = {
+      "../../../../../../etc/hostname", "/dev/zero", "/dev/ptmx", "/proc/self/mem",
+      "../../textures/ground.jpg",      "."};
   const std::size_t name = text.find(".jpg</init_from>");
   const std::size_t start = text.rfind("<init_from>", name);
   if (name == std::string::npos || start == std::string::npos) return;
@@ -481,6 +482,33 @@ std::uint64_t FuzzRng::Next() {
   return z ^ (z >> 31);
 }
 
+// A replay: a header count set to an edge, a clock reading or input field made hostile, or
+// records cut or repeated (the header's counts then disagree with the length, or not).
+void ReplayEdit(std::string& data, FuzzRng& rng) {
+  if (data.size() < 64) return;
+  const uint32_t edges[] = {0, 1, 0x7fffffffu, 0xffffffffu, 1u << 20, (1u << 20) + 1};
+  uint32_t value = edges[rng.Below(6)];
+  const float floats[] = {-1.0f, 0.0f, 1e30f, -1e30f, __builtin_nanf(""), __builtin_inff()};
+  switch (rng.Below(4)) {
+    case 0:  // a count or the outcome
+      std::memcpy(&data[44 + 4 * rng.Below(4)], &value, 4);
+      break;
+    case 1:  // a word past the header, as a float
+      if (data.size() >= 68)
+        std::memcpy(&data[64 + 4 * rng.Below((data.size() - 64) / 4)], &floats[rng.Below(6)], 4);
+      break;
+    case 2:  // a word past the header, as an edge
+      if (data.size() >= 68)
+        std::memcpy(&data[64 + 4 * rng.Below((data.size() - 64) / 4)], &value, 4);
+      break;
+    default: {  // sixteen bytes repeated
+      const std::size_t at = 64 + 16 * rng.Below((data.size() - 64) / 16 + 1);
+      if (at + 16 <= data.size()) data.insert(at, data.substr(at, 16));
+      break;
+    }
+  }
+}
+
 std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng) {
   std::string data = original;
   for (int edit = 0, edits = 1 + static_cast<int>(rng.Below(3)); edit < edits; ++edit) {
@@ -509,6 +537,9 @@ std::string MutateFile(FuzzType type, const std::string& original, FuzzRng& rng)
         break;
       case FuzzType::Ogg:
         OggEdit(data, rng);
+        break;
+      case FuzzType::Replay:
+        ReplayEdit(data, rng);
         break;
     }
   }

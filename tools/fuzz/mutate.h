@@ -3,13 +3,14 @@
 // (COLLADA accessors, index lists, node nesting and repetition, texture names that block or
 // leave the model's folder; JPEG Huffman tables and frame sizes; PNG chunks and the
 // compressed stream; TrueType table records; settings.conf lines; GLSL macros, nesting and
-// length; Ogg pages' granule positions, headers, codebooks and lacing).
+// length; Ogg pages' granule positions, headers, codebooks and lacing; replays' counts,
+// clock readings and inputs).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl, Ogg };
+enum class FuzzType { Collada, Jpeg, Png, TrueType, Settings, Glsl, Ogg, Replay };
 
 // A small, fully specified generator, so a seed gives the same cases on every machine.
 struct FuzzRng {
