@@ -58,6 +58,9 @@ TEST(Replay, RecordedGamePlaysAgainToTheSameStateInAnotherWindow) {
     finalHash = GameStateHash(p.game);
     ducks = p.game.state.ducksCollected;
     bytes = EncodeReplay(recorder.replay);
+    std::printf("recorded %zu frames, %zu input changes, %zu state hashes: %zu bytes\n",
+                recorder.replay.clock.size(), recorder.replay.inputs.size(),
+                recorder.replay.hashes.size(), bytes.size());
   }
 
   Replay replay;
