@@ -5,8 +5,11 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "app/frame_loop.h"
@@ -102,6 +105,19 @@ TEST(SoundEvents, EachChangeSoundsOnce) {
        [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.0f); },
        {SoundId::Bump}},
       {"W held, canoe moved", [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.06f); }, {}},
+      {"W held back while resting on the platform's top",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.canoeBottom = a.canoeBottom = 1.0f;
+         Drive(a, 0.0f);
+       },
+       {}},
+      {"W held back in the air above the platform",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.canoeBottom = a.canoeBottom = 1.5f;
+         b.falling = a.falling = true;
+         Drive(a, 0.0f);
+       },
+       {SoundId::Bump}},
       {"W and S held: no move expected",
        [](GameSnapshot&, GameSnapshot& a) { a.forward = a.backward = true; },
        {}},
@@ -175,6 +191,46 @@ TEST(SoundEvents, SqueakSoundsWhereTheDuckWas) {
   ASSERT_EQ(events.count, 1);
   EXPECT_TRUE(events.list[0].positional);
   EXPECT_EQ(events.list[0].position, before.duckCentre[6]);
+  // The first duck squeaks as made, each later one a little higher.
+  for (const auto& [taken, lowest, highest] :
+       {std::tuple{1, 1.0f, 1.0f}, std::tuple{DuckCount, 1.15f, 1.3f}}) {
+    after.ducksCollected = taken;
+    ObserveFrame(observer, before, after, events);
+    EXPECT_GE(events.list[0].pitch, lowest) << taken << " ducks";
+    EXPECT_LE(events.list[0].pitch, highest) << taken << " ducks";
+  }
+}
+
+// Fifty strokes: each within its spread of pitch and gain, neighbours apart, the whole run the
+// same in every game.
+TEST(SoundEvents, StrokesVaryInPitchAndGain) {
+  auto strokes = [] {
+    std::vector<SoundEvent> heard;
+    SoundObserver observer;
+    GameSnapshot before = Calm(), after = Calm();
+    Drive(after, 0.06f);
+    after.paddleSpeed = 60.0f;
+    for (int i = 0; i < 50; ++i) {
+      SoundEvents events;
+      ObserveFrame(observer, before, after, events);
+      heard.push_back(events.list[0]);
+    }
+    return heard;
+  };
+  const std::vector<SoundEvent> first = strokes(), again = strokes();
+  float lowest = 2.0f, highest = 0.0f;
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    const float db = 20.0f * std::log10(first[i].gain);
+    EXPECT_NEAR(first[i].pitch, 1.0f, 0.06f) << "stroke " << i;
+    EXPECT_NEAR(db, 0.0f, 1.5f) << "stroke " << i;
+    if (i > 0) {
+      EXPECT_GT(std::fabs(first[i].pitch - first[i - 1].pitch), 0.005f) << i;
+    }
+    EXPECT_EQ(first[i].pitch, again[i].pitch);
+    EXPECT_EQ(first[i].gain, again[i].gain);
+    lowest = std::min(lowest, first[i].pitch), highest = std::max(highest, first[i].pitch);
+  }
+  EXPECT_GT(highest - lowest, 0.1f) << "the strokes use their whole spread";
 }
 
 TEST(SoundEvents, FifteenDucksAndEverythingElseFitOneFrame) {
@@ -266,6 +322,25 @@ TEST(SoundEvents, WholeFramesOfPlay) {
          h.Frames(150);
        },
        {{SoundId::TakeOff, 1}, {SoundId::Splash, 1}, {SoundId::Knock, 0}}},
+      {"landing on the cube with W held: the knock, and no bump while it rests there",
+       [](Heard& h) {
+         SceneNode& canoe = h.game.world.canoeNode;
+         canoe.transform[3] = glm::vec4(4.0f, 1.5f, 0.0f, 1.0f);
+         canoe.UpdateBounds();
+         canoe.falling = true;
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(150);
+       },
+       {{SoundId::Knock, 1}, {SoundId::Bump, 0}, {SoundId::Splash, 0}}},
+      {"paddling into the far wall: a bump",
+       [](Heard& h) {
+         SceneNode& canoe = h.game.world.canoeNode;
+         canoe.transform[3].x = 45.0f;
+         canoe.UpdateBounds();
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(150);
+       },
+       {{SoundId::Bump, 1}}},
       {"pushing into the cube for 3 s: one bump",
        [](Heard& h) {
          h.game.input.keyState[GLFW_KEY_W] = true;
