@@ -20,12 +20,13 @@
 
 namespace {
 
-// How loud each sound plays, in decibels by SoundId. Every file is made equally loud (the
-// ambience apart), so these alone rank them as heard from the seat: the endings loudest, the
-// win above the time-up, then a duck, then the jump, landings and bumps, then the strokes and
-// ticks that repeat, and the hall's water far under everything.
-constexpr float kGainDb[kSoundCount] = {-7.0f, -5.0f, -7.0f, -7.0f, -7.0f,
-                                        -7.0f, -9.0f, 0.0f,  -1.0f, -12.0f};
+// How loud each sound plays, in decibels by SoundId. The files are made equally loud (the
+// ambience apart; the short knock, tick and paddle a little under, held back by their peaks),
+// so these set the ranking as heard from the seat: the endings loudest, the win over the
+// time-up, a duck (a few metres off when taken) next, then the jump, landings and bumps, then
+// the strokes and ticks that repeat, and the hall's water far under everything.
+constexpr float kGainDb[kSoundCount] = {-5.0f, 0.0f,  -6.0f, -5.0f, -2.0f,
+                                        -5.0f, -6.0f, 0.0f,  -1.0f, -12.0f};
 
 float Gain(SoundId id) {
   return std::pow(10.0f, kGainDb[static_cast<int>(id)] / 20.0f);
@@ -36,10 +37,11 @@ double SteadySeconds() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Distances in the pool's units (metres): full loudness within 2 m of a sound, then halving
-// with each doubling of the distance, and no quieter than at 80 m, so a duck across the
-// 100 x 100 pool is faint but still there.
-constexpr float kReferenceDistance = 2.0f;
+// Distances in the pool's units (metres): full loudness within 4 m of a sound (the seat's eye
+// rides 4 m behind the canoe's middle, so all that happens at the canoe is heard whole), then
+// halving with each doubling of the distance, and no quieter than at 80 m, so a duck across
+// the 100 x 100 pool is faint but still there.
+constexpr float kReferenceDistance = 4.0f;
 constexpr float kMaxDistance = 80.0f;
 
 ALCdevice* Device(const AudioOutput& audio) {

@@ -140,11 +140,12 @@ Loudness Rms(const Wave& wave, double from, double seconds) {
   return n ? Loudness{std::sqrt(l / n), std::sqrt(r / n)} : Loudness{};
 }
 
-// The quietest tenth of a second in the file: the ambience alone.
+// The quietest tenth of a second in the file once the ambience has faded in: the ambience
+// alone.
 double Floor(const Wave& wave) {
   double quietest = 1.0;
   const double length = static_cast<double>(wave.samples.size() / 2) / wave.rate;
-  for (double t = 0.2; t + 0.1 < length; t += 0.05)
+  for (double t = kAmbienceFadeIn + 1.0; t + 0.1 < length; t += 0.05)
     quietest = std::min(quietest, Rms(wave, t, 0.1).Louder());
   return quietest;
 }
