@@ -1,6 +1,5 @@
 // The loudness measure against EBU Tech 3341's reference signals (stereo 1 kHz sines whose
-// loudness the document states), and the true peak of a tone whose crest falls between
-// samples.
+// loudness the document states), and the true peak of a crest between samples.
 #include "loudness.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +11,14 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-struct Stretch {
-  double seconds, dbfs;  // a 1 kHz sine at this peak level, in both channels
-};
-
-std::vector<float> Sines(std::initializer_list<Stretch> stretches, double rate) {
+// Stretches of {seconds, peak dBFS} of a 1 kHz sine, the same in both channels.
+std::vector<float> Sines(std::initializer_list<std::pair<double, double>> stretches, double rate) {
   std::vector<float> s;
   double t = 0.0;
-  for (const Stretch& part : stretches) {
-    const double amplitude = std::pow(10.0, part.dbfs / 20.0);
-    for (long i = 0; i < std::lround(part.seconds * rate); ++i, t += 1.0 / rate) {
-      const float v = static_cast<float>(amplitude * std::sin(2.0 * kPi * 1000.0 * t));
-      s.push_back(v), s.push_back(v);
+  for (const auto& [seconds, dbfs] : stretches) {
+    for (long i = 0; i < std::lround(seconds * rate); ++i, t += 1.0 / rate) {
+      const double v = std::pow(10.0, dbfs / 20.0) * std::sin(2.0 * kPi * 1000.0 * t);
+      s.insert(s.end(), 2, static_cast<float>(v));
     }
   }
   return s;
