@@ -160,6 +160,8 @@ bool Running() {
 // Starts or ends a wait according to the page's state.
 void UpdateWait() {
   if (!Running() && page.pausedAt < 0.0) page.pausedAt = glfwGetTime();
+  // The hall's water waits with the game instead of lapping on in a hidden tab.
+  PauseAmbience(audio.output, !Running());
   if (Running() && page.pausedAt >= 0.0) {
     page.offset += glfwGetTime() - page.pausedAt;
     page.pausedAt = -1.0;

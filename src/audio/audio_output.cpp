@@ -1,10 +1,13 @@
-// audio_output.cpp: OpenAL playback. The clips become mono buffers once; a fixed set of sources
-// is made at start-up, so playing a sound only points a free source at its buffer.
+// audio_output.cpp: OpenAL playback. The clips become buffers once; a fixed set of sources is
+// made at start-up, so playing a sound only points a free source at its buffer.
 #include "audio/audio_output.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <iostream>
 
 #if !defined(__EMSCRIPTEN__)
@@ -17,13 +20,28 @@
 
 namespace {
 
-// How loud each sound plays, by SoundId. The ambience sits well under everything else.
-constexpr float kGain[kSoundCount] = {0.7f, 1.0f, 0.8f, 0.9f, 0.9f, 0.8f, 0.5f, 0.8f, 0.8f, 0.25f};
+// How loud each sound plays, in decibels by SoundId. The files are made equally loud (the
+// ambience apart; the short knock, tick and paddle a little under, held back by their peaks),
+// so these set the ranking as heard from the seat: the endings loudest, the win over the
+// time-up, a duck (a few metres off when taken) next, then the jump, landings and bumps, then
+// the strokes and ticks that repeat, and the hall's water far under everything.
+constexpr float kGainDb[kSoundCount] = {-5.0f, 0.0f,  -6.0f, -5.0f, -2.0f,
+                                        -5.0f, -6.0f, 0.0f,  -1.0f, -12.0f};
 
-// Distances in the pool's units (metres): full loudness within 2 m of a sound, then halving
-// with each doubling of the distance, and no quieter than at 80 m, so a duck across the
-// 100 x 100 pool is faint but still there.
-constexpr float kReferenceDistance = 2.0f;
+float Gain(SoundId id) {
+  return std::pow(10.0f, kGainDb[static_cast<int>(id)] / 20.0f);
+}
+
+double SteadySeconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Distances in the pool's units (metres): full loudness within 4 m of a sound (the seat's eye
+// rides 4 m behind the canoe's middle, so all that happens at the canoe is heard whole), then
+// halving with each doubling of the distance, and no quieter than at 80 m, so a duck across
+// the 100 x 100 pool is faint but still there.
+constexpr float kReferenceDistance = 4.0f;
 constexpr float kMaxDistance = 80.0f;
 
 ALCdevice* Device(const AudioOutput& audio) {
@@ -62,7 +80,9 @@ void StartReverb(AudioOutput& audio) {
       reinterpret_cast<LPALAUXILIARYEFFECTSLOTI>(alGetProcAddress("alAuxiliaryEffectSloti"));
   if (!genEffects || !effecti || !effectf || !genSlots || !sloti) return;
 
-  const EFXEAXREVERBPROPERTIES p = EFX_REVERB_PRESET_SPORT_LARGESWIMMINGPOOL;
+  EFXEAXREVERBPROPERTIES p = EFX_REVERB_PRESET_SPORT_LARGESWIMMINGPOOL;
+  // The preset's 5.5 s tail blurs one sound into the next; a tiled hall this size rings ~2.7 s.
+  p.flDecayTime = 2.7f;
   ALuint effect = 0, slot = 0;
   alGetError();
   genEffects(1, &effect);
@@ -87,7 +107,17 @@ void StartReverb(AudioOutput& audio) {
   audio.reverbSlot = slot;
   for (ALuint voice : audio.voices) {
     alSource3i(voice, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot), 0, AL_FILTER_NULL);
+    // The echo of a far duck falls with distance like its direct sound, not 9 dB less.
+    alSourcef(voice, AL_ROOM_ROLLOFF_FACTOR, 1.0f);
   }
+}
+
+// The hall's echo follows the mute, so its tail stops with everything else.
+void SetReverbGain(const AudioOutput& audio, float gain) {
+  if (!audio.reverbSlot) return;
+  auto slotf =
+      reinterpret_cast<LPALAUXILIARYEFFECTSLOTF>(alGetProcAddress("alAuxiliaryEffectSlotf"));
+  if (slotf) slotf(audio.reverbSlot, AL_EFFECTSLOT_GAIN, gain);
 }
 
 void StopReverb(AudioOutput& audio) {
@@ -103,6 +133,7 @@ void StopReverb(AudioOutput& audio) {
 void QuietDeviceProbe() {}
 void StartReverb(AudioOutput&) {}  // the browser's OpenAL has no effects: dry
 void StopReverb(AudioOutput&) {}
+void SetReverbGain(const AudioOutput&, float) {}
 #endif
 
 // A voice to start a sound on: the first idle one from the round-robin position, else the one
@@ -153,7 +184,8 @@ bool StartAudio(AudioOutput& audio) {
   for (int i = 0; i < kSoundCount; ++i) {
     const SoundClip& clip = clips[i];
     if (clip.samples.empty() || clip.sampleRate <= 0) continue;
-    alBufferData(audio.buffers[i], AL_FORMAT_MONO16, clip.samples.data(),
+    const ALenum format = clip.channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16;
+    alBufferData(audio.buffers[i], format, clip.samples.data(),
                  static_cast<ALsizei>(clip.samples.size() * sizeof(clip.samples[0])),
                  clip.sampleRate);
     audio.loaded[i] = alGetError() == AL_NO_ERROR;
@@ -172,9 +204,11 @@ bool StartAudio(AudioOutput& audio) {
   if (audio.loaded[ambience]) {
     alSourcei(audio.ambience, AL_SOURCE_RELATIVE, AL_TRUE);
     alSourcei(audio.ambience, AL_LOOPING, AL_TRUE);
-    alSourcef(audio.ambience, AL_GAIN, kGain[ambience]);
+    // A stereo buffer plays unpanned: the file's own left and right.
+    alSourcef(audio.ambience, AL_GAIN, 0.0f);
     alSourcei(audio.ambience, AL_BUFFER, static_cast<ALint>(audio.buffers[ambience]));
     alSourcePlay(audio.ambience);
+    audio.ambienceStart = SteadySeconds();
   }
   alGetError();
   return true;
@@ -186,6 +220,12 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
   const ALfloat orientation[6] = {listener.forward.x, listener.forward.y, listener.forward.z,
                                   listener.up.x,      listener.up.y,      listener.up.z};
   alListenerfv(AL_ORIENTATION, orientation);
+  if (audio.ambienceStart >= 0.0) {
+    const double faded = (SteadySeconds() - audio.ambienceStart) / kAmbienceFadeIn;
+    const float rise = static_cast<float>(std::min(1.0, faded));
+    alSourcef(audio.ambience, AL_GAIN, Gain(SoundId::Ambience) * rise * rise);
+    if (faded >= 1.0) audio.ambienceStart = -1.0;
+  }
   for (int n = 0; n < events.count; ++n) {
     const SoundEvent& e = events.list[n];
     const int id = static_cast<int>(e.id);
@@ -195,14 +235,25 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
     alSourcei(voice, AL_SOURCE_RELATIVE, e.positional ? AL_FALSE : AL_TRUE);
     const glm::vec3 p = e.positional ? e.position : glm::vec3(0.0f);
     alSource3f(voice, AL_POSITION, p.x, p.y, p.z);
-    alSourcef(voice, AL_GAIN, kGain[id]);
+    alSourcef(voice, AL_GAIN, std::min(1.0f, Gain(e.id) * e.gain));
+    alSourcef(voice, AL_PITCH, e.pitch);
     alSourcePlay(voice);
   }
 }
 
 void ToggleMute(AudioOutput& audio) {
   audio.muted = !audio.muted;
-  if (audio.device) alListenerf(AL_GAIN, audio.muted ? 0.0f : 1.0f);
+  if (!audio.device) return;
+  alListenerf(AL_GAIN, audio.muted ? 0.0f : 1.0f);
+  SetReverbGain(audio, audio.muted ? 0.0f : 1.0f);
+}
+
+void PauseAmbience(AudioOutput& audio, bool paused) {
+  if (!audio.device || !audio.loaded[static_cast<int>(SoundId::Ambience)]) return;
+  ALint state = AL_STOPPED;
+  alGetSourcei(audio.ambience, AL_SOURCE_STATE, &state);
+  if (paused && state == AL_PLAYING) alSourcePause(audio.ambience);
+  if (!paused && state == AL_PAUSED) alSourcePlay(audio.ambience);
 }
 
 bool AnyVoicePlaying(const AudioOutput& audio) {

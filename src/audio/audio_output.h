@@ -17,10 +17,14 @@ struct AudioOutput {
   unsigned voices[kVoiceCount] = {};
   int nextVoice = 0;
   unsigned ambience = 0;
-  unsigned reverbSlot = 0;  // 0 without EFX: every sound dry
+  double ambienceStart = -1.0;  // steady-clock seconds when it began fading in
+  unsigned reverbSlot = 0;      // 0 without EFX: every sound dry
   unsigned reverbEffect = 0;
   bool muted = false;
 };
+
+// The ambience fades in over this many seconds from the first frame.
+constexpr double kAmbienceFadeIn = 3.0;
 
 // Loads the clips (the file trial must still be installed), then opens the device and starts
 // the ambience. Returns false, with at most one short note on standard error, when no device
@@ -29,7 +33,11 @@ bool StartAudio(AudioOutput& audio);
 // Places the listener and starts the frame's sounds, each on a free voice (the oldest when all
 // are busy).
 void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listener& listener);
-void ToggleMute(AudioOutput& audio);  // silences everything, ambience included, or restores it
+// Silences everything, the ambience and the hall's echo included, or restores it. Only gains
+// change, which the device ramps, so neither way clicks.
+void ToggleMute(AudioOutput& audio);
+// Holds the ambience where it is while the game waits (a hidden page), or lets it go on.
+void PauseAmbience(AudioOutput& audio, bool paused);
 bool AnyVoicePlaying(const AudioOutput& audio);  // a one-shot sound is still sounding
 // Stops every sound, the ambience included, and leaves the device open (a page that ended).
 void SilenceAudio(AudioOutput& audio);

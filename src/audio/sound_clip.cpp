@@ -23,6 +23,7 @@ bool LoadSoundClip(const char* path, SoundClip& clip) {
     return false;
   }
   clip.sampleRate = sound.sampleRate;
+  clip.channels = sound.channels;
   clip.samples = std::move(sound.samples);
   return true;
 }

@@ -1,6 +1,6 @@
 // sound_clip.h: the game's sound files and how one is loaded: read with the safe open, decoded
-// (Ogg Vorbis) away from the game like every other run-time file, and handed over as mono
-// 16-bit samples ready for the sound device.
+// (Ogg Vorbis) away from the game like every other run-time file, and handed over as 16-bit
+// samples, mono or stereo, ready for the sound device.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ enum class SoundId : std::uint8_t {
   Tick,      // each whole second of the last ten
   Win,       // every duck collected
   TimeUp,    // the time ran out
-  Ambience,  // the hall, looped
+  Ambience,  // the hall, looped (stereo)
   Count
 };
 
@@ -25,13 +25,14 @@ constexpr int kSoundCount = static_cast<int>(SoundId::Count);
 
 // The files, by SoundId, relative to the working directory like the other run-time data.
 constexpr const char* kSoundPaths[kSoundCount] = {
-    "sounds/paddle.ogg", "sounds/squeak.ogg", "sounds/takeoff.ogg", "sounds/splash.ogg",
-    "sounds/knock.ogg",  "sounds/bump.ogg",   "sounds/tick.ogg",    "sounds/win.ogg",
+    "sounds/paddle.ogg", "sounds/squeak.ogg",  "sounds/takeoff.ogg", "sounds/splash.ogg",
+    "sounds/knock.ogg",  "sounds/bump.ogg",    "sounds/tick.ogg",    "sounds/win.ogg",
     "sounds/timeup.ogg", "sounds/ambience.ogg"};
 
-// One decoded sound: mono, signed 16-bit samples at `sampleRate`.
+// One decoded sound: signed 16-bit samples at `sampleRate`, stereo ones interleaved.
 struct SoundClip {
   int sampleRate = 0;
+  int channels = 1;
   std::vector<std::int16_t> samples;
 };
 

@@ -4,6 +4,7 @@
 
 #include <GLFW/glfw3.h>  // key codes only
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -50,6 +51,19 @@ bool CanoeHeldBack(const GameSnapshot& before, const GameSnapshot& after) {
   return false;
 }
 
+// Resting on the cube's or the platform's top, the game undoes every move the canoe makes
+// for as long as it rests there: a stillness that is no collision to hear.
+bool RestingOnTop(const GameSnapshot& s) {
+  return !s.rising && !s.falling && s.canoeBottom > s.waterTop + 0.05f;
+}
+
+// A point of the stroke's low-discrepancy sequence in [-1, 1): evenly spread however many
+// strokes a game has, and the same every game (the game's own random numbers are left alone).
+float StrokeVariation(unsigned stroke, double step) {
+  const double x = static_cast<double>(stroke) * step;
+  return static_cast<float>(2.0 * (x - std::floor(x)) - 1.0);
+}
+
 }  // namespace
 
 GameSnapshot TakeSnapshot(const Game& game) {
@@ -81,8 +95,8 @@ GameSnapshot TakeSnapshot(const Game& game) {
   return s;
 }
 
-void SoundEvents::Add(SoundId id, glm::vec3 position, bool positional) {
-  if (count < kMaxSoundEvents) list[count++] = SoundEvent{id, position, positional};
+void SoundEvents::Add(SoundId id, glm::vec3 position, bool positional, float pitch, float gain) {
+  if (count < kMaxSoundEvents) list[count++] = SoundEvent{id, position, positional, pitch, gain};
 }
 
 void ObserveFrame(SoundObserver& observer, const GameSnapshot& before, const GameSnapshot& after,
@@ -90,7 +104,8 @@ void ObserveFrame(SoundObserver& observer, const GameSnapshot& before, const Gam
   events.count = 0;
   for (int i = 0; i < DuckCount; ++i) {
     if (before.duckAlive[i] && !after.duckAlive[i]) {
-      events.Add(SoundId::Squeak, before.duckCentre[i], true);
+      const float rise = kSqueakRisePerDuck * static_cast<float>(after.ducksCollected - 1);
+      events.Add(SoundId::Squeak, before.duckCentre[i], true, 1.0f + std::max(0.0f, rise));
     }
   }
 
@@ -106,11 +121,15 @@ void ObserveFrame(SoundObserver& observer, const GameSnapshot& before, const Gam
   // the blade is deepest in the water.
   const bool driven = after.forward || after.backward || after.left || after.right;
   if (driven && !before.gameOver && before.paddleSpeed < 0.0f && after.paddleSpeed > 0.0f) {
-    events.Add(SoundId::Paddle, after.blade, true);
+    // The two irrationals of the plane's R2 sequence: pitch and gain vary independently.
+    const unsigned n = ++observer.strokes;
+    const float pitch = 1.0f + kStrokePitchSpread * StrokeVariation(n, 0.7548776662466927);
+    const float db = kStrokeGainSpreadDb * StrokeVariation(n, 0.5698402909980532);
+    events.Add(SoundId::Paddle, after.blade, true, pitch, std::pow(10.0f, db / 20.0f));
   }
 
   observer.sinceBump += after.deltaTime;
-  const bool blocked = CanoeHeldBack(before, after);
+  const bool blocked = CanoeHeldBack(before, after) && !RestingOnTop(before);
   if (blocked && !observer.wasBlocked && observer.sinceBump >= kBumpInterval) {
     events.Add(SoundId::Bump, after.canoeCentre, true);
     observer.sinceBump = 0.0f;

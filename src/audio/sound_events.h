@@ -44,6 +44,8 @@ struct SoundEvent {
   SoundId id = SoundId::Tick;
   glm::vec3 position{0.0f};
   bool positional = false;
+  float pitch = 1.0f;  // playback speed: 1 as recorded
+  float gain = 1.0f;   // on top of the sound's own level
 };
 
 // A frame's events in a fixed array, so observing never allocates. Fifteen ducks can go in one
@@ -52,14 +54,22 @@ constexpr int kMaxSoundEvents = 24;
 struct SoundEvents {
   SoundEvent list[kMaxSoundEvents];
   int count = 0;
-  void Add(SoundId id, glm::vec3 position, bool positional);
+  void Add(SoundId id, glm::vec3 position, bool positional, float pitch = 1.0f, float gain = 1.0f);
 };
 
-// What the observer remembers between frames: the bump's rate limit.
+// What the observer remembers between frames: the bump's rate limit and the strokes so far.
 struct SoundObserver {
   float sinceBump = 1e9f;  // game seconds since the last bump sounded
   bool wasBlocked = false;
+  unsigned strokes = 0;  // picks each stroke's pitch and gain
 };
+
+// How far strokes vary, so fifty of them a game do not sound like one clip: pitch by up to
+// this fraction either way, gain by up to this many decibels.
+constexpr float kStrokePitchSpread = 0.06f;
+constexpr float kStrokeGainSpreadDb = 1.5f;
+// Each duck taken squeaks this much higher than the one before (the fifteenth about a fifth).
+constexpr float kSqueakRisePerDuck = 0.015f;
 
 // Minimum game time between two bumps while the canoe keeps being stopped.
 constexpr float kBumpInterval = 0.6f;

@@ -171,6 +171,7 @@ std::string SerializeSound(const DecodedSound& sound) {
   std::string out(1, sound.samples.empty() ? 'F' : 'L');
   PutBytes(out, sound.error.data(), sound.error.size());
   PutU64(out, static_cast<std::uint64_t>(sound.sampleRate));
+  PutU64(out, static_cast<std::uint64_t>(sound.channels));
   PutBytes(out, sound.samples.data(), sound.samples.size() * sizeof(std::int16_t));
   return out;
 }
@@ -179,9 +180,9 @@ bool ParseSound(const std::string& bytes, DecodedSound& sound) {
   sound = DecodedSound{};
   if (bytes.empty() || (bytes[0] != 'L' && bytes[0] != 'F')) return false;
   ByteReader reader{bytes, 1};
-  std::uint64_t rate = 0;
-  if (!reader.String(sound.error) || !reader.U64(rate) || !reader.Array(sound.samples) ||
-      reader.at != bytes.size()) {
+  std::uint64_t rate = 0, channels = 0;
+  if (!reader.String(sound.error) || !reader.U64(rate) || !reader.U64(channels) ||
+      !reader.Array(sound.samples) || reader.at != bytes.size()) {
     sound = DecodedSound{};
     return false;
   }
@@ -190,7 +191,8 @@ bool ParseSound(const std::string& bytes, DecodedSound& sound) {
   const bool loaded = bytes[0] == 'L';
   const bool fits = rate >= static_cast<std::uint64_t>(kMinSoundRate) &&
                     rate <= static_cast<std::uint64_t>(kMaxSoundRate) &&
-                    sound.samples.size() <= rate * kMaxSoundSeconds;
+                    (channels == 1 || channels == 2) && sound.samples.size() % channels == 0 &&
+                    sound.samples.size() <= rate * kMaxSoundSeconds * channels;
   // The error goes on one line of the game's output: short words, no control characters.
   const bool oneLine =
       sound.error.size() <= 256 && std::all_of(sound.error.begin(), sound.error.end(), [](char c) {
@@ -201,5 +203,6 @@ bool ParseSound(const std::string& bytes, DecodedSound& sound) {
     return false;
   }
   sound.sampleRate = loaded ? static_cast<int>(rate) : 0;
+  sound.channels = loaded ? static_cast<int>(channels) : 1;
   return true;
 }

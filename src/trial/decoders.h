@@ -66,10 +66,11 @@ struct DecodedFont {
   std::vector<DecodedGlyph> glyphs;
 };
 
-// A sound mixed down to mono 16-bit samples; empty with `error` saying why when it could not
-// be decoded within the caps in limits.h.
+// A sound as 16-bit samples, mono or stereo (interleaved); empty with `error` saying why when
+// it could not be decoded within the caps in limits.h.
 struct DecodedSound {
   int sampleRate = 0;
+  int channels = 1;  // 1 or 2
   std::vector<std::int16_t> samples;
   std::string error;  // words for the player when there are no samples
 };
@@ -83,7 +84,7 @@ std::string ModelTexturePath(const std::string& modelPath, const std::string& te
 DecodedModel DecodeModel(const std::string& path, const std::string& bytes, bool readable);
 DecodedPixels DecodeImage(const std::string& bytes);  // SOIL, always as RGB
 DecodedFont DecodeFont(const std::string& bytes);     // FreeType face + the HUD's glyphs
-DecodedSound DecodeSound(const std::string& bytes);   // stb_vorbis, Ogg Vorbis to mono
+DecodedSound DecodeSound(const std::string& bytes);   // stb_vorbis, Ogg Vorbis
 
 // The same, reading the file first with the game's safe open and the cap for its type. A
 // model that exists but may not be read (not a regular file, too large) is refused in the

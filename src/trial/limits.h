@@ -1,7 +1,7 @@
 // limits.h: every bound the game sets on what it reads, in one place, so a reviewer can see
 // what a hostile folder can cost at most. Each is far above what the game's own data needs
 // (the largest model file is 0.7 MB, the largest image 0.1 MB, the font 0.2 MB, the largest
-// shader 4 KB, the largest sound 33 KB and 6 s).
+// shader 4 KB, the largest sound 0.2 MB and 36 s of stereo).
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,7 @@ constexpr std::size_t kMaxModelTextureUses = 4096;  // (mesh, texture) pairs bou
 
 // ---- what one sound may hold (the decoder stops and refuses past any of these) -----------
 constexpr int kMaxSoundSeconds = 60;  // decoded length: a small file may declare hours
-constexpr int kMaxSoundChannels = 8;  // mixed down to one
+constexpr int kMaxSoundChannels = 8;  // past two, mixed down to one
 constexpr int kMinSoundRate = 8000;   // samples per second
 constexpr int kMaxSoundRate = 96000;
 

@@ -1,4 +1,5 @@
-// sound_decoder.cpp: Ogg Vorbis to mono 16-bit samples with stb_vorbis, from memory only.
+// sound_decoder.cpp: Ogg Vorbis to 16-bit samples with stb_vorbis, from memory only: mono and
+// stereo kept as they are, more channels mixed down to mono.
 //
 // stb_vorbis trusts the stream: the length a file declares, and how many samples its packets
 // make, are the file's to choose. So the decoder pulls one frame at a time and stops at the
@@ -21,24 +22,33 @@ DecodedSound Refused(const char* why) {
   return sound;
 }
 
-// Pulls every frame, mixing the channels down, until the stream ends or runs past `most`.
-bool DecodeFrames(stb_vorbis* vorbis, std::size_t most, std::vector<std::int16_t>& samples) {
+// A damaged stream can decode to anything; clip rather than wrap, and silence a NaN.
+std::int16_t Sample(float value) {
+  const float v = std::clamp(value, -1.0f, 1.0f);
+  return std::isnan(v) ? 0 : static_cast<std::int16_t>(std::lround(v * 32767.0f));
+}
+
+// Pulls every frame into `kept` channels (interleaved; one mixes them all down) until the
+// stream ends or runs past `most` samples.
+bool DecodeFrames(stb_vorbis* vorbis, int kept, std::size_t most,
+                  std::vector<std::int16_t>& samples) {
   for (;;) {
     int channels = 0;
     float** frame = nullptr;
     const int count = stb_vorbis_get_frame_float(vorbis, &channels, &frame);
     if (count <= 0) return true;
-    if (channels < 1 || channels > kMaxSoundChannels ||
-        static_cast<std::size_t>(count) > most - samples.size()) {
+    if (channels < 1 || channels > kMaxSoundChannels || (kept > 1 && channels != kept) ||
+        static_cast<std::size_t>(count) * kept > most - samples.size()) {
       return false;
     }
     for (int i = 0; i < count; ++i) {
+      if (kept > 1) {
+        for (int c = 0; c < kept; ++c) samples.push_back(Sample(frame[c][i]));
+        continue;
+      }
       float sum = 0.0f;
       for (int c = 0; c < channels; ++c) sum += frame[c][i];
-      // A damaged stream can decode to anything; clip rather than wrap, and silence a NaN.
-      const float mixed = std::clamp(sum / static_cast<float>(channels), -1.0f, 1.0f);
-      samples.push_back(
-          std::isnan(mixed) ? 0 : static_cast<std::int16_t>(std::lround(mixed * 32767.0f)));
+      samples.push_back(Sample(sum / static_cast<float>(channels)));
     }
   }
 }
@@ -66,11 +76,16 @@ DecodedSound DecodeSound(const std::string& bytes) {
   } else if (declared == 0) {
     // The last page's position is the stream's length: no such page, no whole stream.
     sound.error = "it is cut short or damaged";
-  } else if (sound.samples.reserve(declared),
-             !DecodeFrames(vorbis, declared, sound.samples) || sound.samples.size() != declared) {
-    sound.error = "it is cut short or damaged";
   } else {
-    sound.sampleRate = static_cast<int>(info.sample_rate);
+    const int kept = info.channels == 2 ? 2 : 1;
+    const std::size_t wanted = declared * static_cast<std::size_t>(kept);
+    sound.samples.reserve(wanted);
+    if (!DecodeFrames(vorbis, kept, wanted, sound.samples) || sound.samples.size() != wanted) {
+      sound.error = "it is cut short or damaged";
+    } else {
+      sound.sampleRate = static_cast<int>(info.sample_rate);
+      sound.channels = kept;
+    }
   }
   stb_vorbis_close(vorbis);
   if (!sound.error.empty()) sound.samples.clear();

@@ -33,8 +33,8 @@ wait_exit 30
 [ "$EXIT_RC" = 0 ] || fail "with sound Escape gave exit status $EXIT_RC"
 [ ! -s "$RUN/stdout" ] || fail "with sound something was printed"
 
-# Loudness of 50 ms windows: paddling stands out over the quietest window (the ambience), and
-# the file's last second, well after M, is silent.
+# Loudness of 50 ms windows: paddling stands out over the quietest window once the ambience
+# has faded in (3 s), and the file's last second, well after M, is silent.
 python3 - "$WAVE" <<'PY' || fail "the wave file does not sound as expected"
 import array, math, struct, sys
 data = open(sys.argv[1], "rb").read()
@@ -56,7 +56,8 @@ def rms(i):
 windows = [rms(i) for i in range(len(s) // (2 * step))]
 tail = windows[-20:]
 playing = windows[:-100] if len(windows) > 140 else windows[:len(windows) // 2]
-floor = sorted(playing)[len(playing) // 10]
+faded = playing[60:] or playing
+floor = sorted(faded)[len(faded) // 10]
 print("seconds %.1f, ambience %.1f dB, loudest %.1f dB, last second %.1f dB" % (
     len(windows) / 20, 20 * math.log10(max(floor, 1e-9)), 20 * math.log10(max(max(playing), 1e-9)),
     20 * math.log10(max(max(tail), 1e-9))))

@@ -2,6 +2,7 @@
 // OpenAL Soft's wave-file backend, then the file read back. Each frame that starts a sound is
 // followed by a wait (polled, with a deadline) until the sound has finished, so every event
 // has its own stretch of the file; the device's own clock says where that stretch begins.
+#include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
 #include <GLFW/glfw3.h>
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "audio/game_audio.h"
+#include "autopilot.h"
+#include "loudness.h"
 #include "render_play.h"
 
 namespace {
@@ -65,6 +68,13 @@ struct Listening {
     while ((AnyVoicePlaying(audio.output) || DeviceSeconds(audio.output) < seconds) &&
            std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  // Frames at the game's pace, none with a sound, until the device has mixed up to `seconds`.
+  void Idle(double seconds) {
+    while (DeviceSeconds(audio.output) < seconds) {
+      RunScriptedFrames(play, 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
   // Frames until `done` holds (at most `limit`).
@@ -130,11 +140,12 @@ Loudness Rms(const Wave& wave, double from, double seconds) {
   return n ? Loudness{std::sqrt(l / n), std::sqrt(r / n)} : Loudness{};
 }
 
-// The quietest tenth of a second in the file: the ambience alone.
+// The quietest tenth of a second in the file once the ambience has faded in: the ambience
+// alone.
 double Floor(const Wave& wave) {
   double quietest = 1.0;
   const double length = static_cast<double>(wave.samples.size() / 2) / wave.rate;
-  for (double t = 0.2; t + 0.1 < length; t += 0.05)
+  for (double t = kAmbienceFadeIn + 1.0; t + 0.1 < length; t += 0.05)
     quietest = std::min(quietest, Rms(wave, t, 0.1).Louder());
   return quietest;
 }
@@ -148,21 +159,40 @@ void PlaceAt(SceneNode& node, glm::vec3 position) {
   node.UpdateBounds();
 }
 
+// Sends OpenAL's output to a 48 kHz wave file in the test's folder. Made before OpenAL's first
+// call, when it reads its configuration.
+struct WaveOutput {
+  std::string wave, conf;
+  explicit WaveOutput(const std::string& name) {
+    const std::string dir = ::testing::TempDir();
+    wave = dir + name + ".wav", conf = dir + name + ".conf";
+    std::remove(wave.c_str());
+    std::ofstream(conf) << "[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=" << wave
+                        << "\n";
+    setenv("ALSOFT_DRIVERS", "wave", 1);
+    setenv("ALSOFT_CONF", conf.c_str(), 1);
+  }
+  ~WaveOutput() {
+    std::remove(wave.c_str());
+    std::remove(conf.c_str());
+  }
+};
+
+// Seconds [from, from + seconds) of the file as interleaved stereo, full scale 1.
+std::vector<float> Stretch(const Wave& wave, double from, double seconds) {
+  const long first = std::max(0L, static_cast<long>(from * wave.rate));
+  const long last = std::min<long>(first + static_cast<long>(seconds * wave.rate),
+                                   static_cast<long>(wave.samples.size() / 2));
+  std::vector<float> out;
+  for (long i = 2 * first; i < 2 * last; ++i) out.push_back(wave.samples[i] / 32768.0f);
+  return out;
+}
+
 }  // namespace
 
 TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
-  const std::string dir = ::testing::TempDir();
-  const std::string wavePath = dir + "velloran_sound_wave.wav";
-  const std::string confPath = dir + "velloran_sound_wave.conf";
-  std::remove(wavePath.c_str());
-  {
-    std::ofstream conf(confPath);
-    conf << "[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=" << wavePath << "\n";
-  }
-  // OpenAL reads its configuration at its first call, which comes after these.
-  setenv("ALSOFT_DRIVERS", "wave", 1);
-  setenv("ALSOFT_CONF", confPath.c_str(), 1);
+  WaveOutput output("velloran_sound_wave");
 
   auto play = StartPlay(64, 64, 0.02);
   PlayGuard guard{play.get()};
@@ -198,7 +228,7 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
 
   play->audio = nullptr;
   StopAudio(audio.output);  // closes the file
-  const Wave wave = ReadWave(wavePath);
+  const Wave wave = ReadWave(output.wave);
   ASSERT_EQ(wave.rate, 48000);
   const double floor = Floor(wave);
   std::printf("ambience floor %.1f dB\n", Db(floor));
@@ -221,6 +251,114 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   EXPECT_EQ(listening.Of(SoundId::Tick).size(), 10u);
   EXPECT_EQ(listening.Of(SoundId::TimeUp).size(), 1u);
   EXPECT_EQ(listening.Of(SoundId::Win).size(), 0u);
-  std::remove(wavePath.c_str());
-  std::remove(confPath.c_str());
+}
+
+// Each sound alone, where the game plays it with the seat's view, read by a loudness meter:
+// the mix's ranking holds within 3 LU of its aims. Then M, just after a take-off, leaves
+// nothing of it or of the hall's echo 100 ms later.
+TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
+  WaveOutput output("velloran_sound_levels");
+  auto play = StartPlay(64, 64, 0.02);
+  PlayGuard guard{play.get()};
+  play->options.draw = false;
+  GameAudio audio;
+  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
+  play->audio = &audio;
+  Listening listening{*play, audio, {}};
+  RunScriptedFrames(*play, 1);
+  const GameSnapshot seat = TakeSnapshot(play->game);
+  // The ambience once it has faded in, then paused so each sound is heard alone.
+  const double ambienceFrom = kAmbienceFadeIn + 0.5, ambienceSeconds = 6.0;
+  listening.Idle(ambienceFrom + ambienceSeconds);
+  alSourcePause(audio.output.ambience);
+
+  // Momentary max in LUFS, the ambience's integrated.
+  const double aim[kSoundCount] = {-25, -20, -23, -23, -23, -23, -25, -16, -16, -32};
+  const glm::vec3 sideways = glm::vec3(seat.canoe[2]) * (play->game.world.canoeNode.size.z * 0.6f);
+  const glm::vec3 duck = seat.canoeCentre + glm::vec3(seat.canoe[0]) * 2.5f + sideways;
+  const glm::vec3 where[kSoundCount] = {
+      seat.blade, duck, seat.canoeCentre, seat.canoeCentre, seat.canoeCentre, seat.canoeCentre};
+  double at[kSoundCount] = {};
+  for (int id = 0; id + 1 < kSoundCount; ++id) {
+    SoundEvents one;
+    one.Add(static_cast<SoundId>(id), where[std::min(id, 5)], id <= 5);
+    at[id] = DeviceSeconds(audio.output);
+    PlaySoundEvents(audio.output, one, seat.listener);
+    listening.WaitFor(at[id] + 1.6);  // the echo 25 dB down before the next
+  }
+
+  alSourcePlay(audio.output.ambience);
+  SoundEvents jump;
+  jump.Add(SoundId::TakeOff, seat.canoeCentre, true);
+  PlaySoundEvents(audio.output, jump, seat.listener);
+  listening.WaitFor(DeviceSeconds(audio.output) + 0.15);
+  ToggleMute(audio.output);
+  const double muted = DeviceSeconds(audio.output);
+  listening.WaitFor(muted + 0.6);
+
+  play->audio = nullptr;
+  StopAudio(audio.output);
+  const Wave wave = ReadWave(output.wave);
+  ASSERT_EQ(wave.rate, 48000);
+  for (int id = 0; id < kSoundCount; ++id) {
+    const bool loop = id == static_cast<int>(SoundId::Ambience);
+    const LoudnessReading r =
+        loop ? MeasureLoudness(Stretch(wave, ambienceFrom, ambienceSeconds), 2, wave.rate)
+             : MeasureLoudness(Stretch(wave, at[id] - 0.1, 1.5), 2, wave.rate);
+    const double heard = loop ? r.integrated : r.momentaryMax;
+    std::printf("%-9s %6.1f LUFS %s (aim %.0f)\n", kSoundPaths[id] + 7, heard,
+                loop ? "integrated" : "momentary max", aim[id]);
+    EXPECT_NEAR(heard, aim[id], 3.0) << kSoundPaths[id];
+  }
+  const double after = Db(Rms(wave, muted + 0.1, 0.3).Louder());
+  std::printf("100-400 ms after M: %.1f dBFS\n", after);
+  EXPECT_LT(after, -60.0) << "M leaves sound, or the echo of it, playing";
+}
+
+// A whole game won by the autopilot, frames paced by the device's clock as a player would hear
+// it: loud enough to play without turning up, quiet enough to leave room, and never clipping.
+TEST(SoundWave, AWinningGameSitsInItsLoudnessRangeWithoutClipping) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
+  WaveOutput output("velloran_sound_game");
+  auto play = StartPlay(64, 64, 0.02);
+  PlayGuard guard{play.get()};
+  GameAudio audio;
+  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
+  play->audio = &audio;
+  Autopilot pilot;
+  PlanAutopilot(pilot, play->game);
+  const double start = DeviceSeconds(audio.output);
+  const GameState& state = play->game.state;
+  while (play->frameIndex < 95 * 50 && !state.gameOver) {
+    // Only a frame that could collect a duck is drawn: the scene drawing collects them.
+    const SceneNode& canoe = play->game.world.canoeNode;
+    const auto& ducks = play->game.world.ducks;
+    play->options.draw = false;
+    for (int i = 0; i < DuckCount; ++i) {
+      const float apart = glm::distance(ducks[i].minCorner + ducks[i].size * 0.5f,
+                                        canoe.minCorner + canoe.size * 0.5f);
+      play->options.draw = play->options.draw || (state.duckAlive[i] && apart < 4.0f);
+    }
+    SteerAutopilot(pilot, *play);
+    RunScriptedFrames(*play, 1);
+    const double due = start + 0.02 * static_cast<double>(play->frameIndex);
+    while (DeviceSeconds(audio.output) < due)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(state.ducksCollected, DuckCount);
+  const double end = DeviceSeconds(audio.output) + 1.5;  // the win's arpeggio and its echo
+  while (DeviceSeconds(audio.output) < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  play->audio = nullptr;
+  StopAudio(audio.output);
+  const Wave wave = ReadWave(output.wave);
+  const std::vector<float> game = Stretch(wave, start, end - start);
+  const double integrated = MeasureLoudness(game, 2, wave.rate).integrated;
+  const double truePeak = TruePeakDb(game, 2);
+  std::printf("a won game of %.1f s: %.1f LUFS integrated, true peak %.1f dBFS\n", (end - start),
+              integrated, truePeak);
+  EXPECT_GE(integrated, -27.0);
+  EXPECT_LE(integrated, -18.0);
+  EXPECT_LT(truePeak, -1.0);
 }

@@ -78,11 +78,13 @@ TEST(DecodedBytes, RoundTripsAndRefusesEveryCutAndBadLength) {
 TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
   DecodedSound sound;
   sound.sampleRate = 22050;
-  sound.samples = {0, 1, -1, 32767, -32768};
+  sound.channels = 2;
+  sound.samples = {0, 1, -1, 32767, -32768, 5};
   const std::string bytes = SerializeSound(sound);
   DecodedSound parsed;
   ASSERT_TRUE(ParseSound(bytes, parsed));
   EXPECT_EQ(parsed.sampleRate, 22050);
+  EXPECT_EQ(parsed.channels, 2);
   EXPECT_EQ(parsed.samples, sound.samples);
   for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
     EXPECT_FALSE(ParseSound(bytes.substr(0, cut), parsed)) << "cut at " << cut;
@@ -107,8 +109,13 @@ TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
     int rate;
     std::size_t samples;
     std::string error;
+    int channels = 1;
   };
   const Bad bad[] = {
+      {"three channels", 22050, 6, "", 3},
+      {"stereo ending mid-frame", 22050, 5, "", 2},
+      {"stereo longer than the cap", kMinSoundRate,
+       std::size_t{kMinSoundRate} * kMaxSoundSeconds * 2 + 2, "", 2},
       {"a rate below what the game plays", kMinSoundRate - 1, 4, ""},
       {"a rate above it", kMaxSoundRate + 1, 4, ""},
       {"longer than the cap", kMinSoundRate, std::size_t{kMinSoundRate} * kMaxSoundSeconds + 1, ""},
@@ -118,6 +125,7 @@ TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
   for (const Bad& b : bad) {
     DecodedSound lie;
     lie.sampleRate = b.rate;
+    lie.channels = b.channels;
     lie.samples.assign(b.samples, 0);
     lie.error = b.error;
     EXPECT_FALSE(ParseSound(SerializeSound(lie), parsed)) << b.what;

@@ -5,6 +5,8 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -102,6 +104,19 @@ TEST(SoundEvents, EachChangeSoundsOnce) {
        [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.0f); },
        {SoundId::Bump}},
       {"W held, canoe moved", [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.06f); }, {}},
+      {"W held back while resting on the platform's top",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.canoeBottom = a.canoeBottom = 1.0f;
+         Drive(a, 0.0f);
+       },
+       {}},
+      {"W held back in the air above the platform",
+       [](GameSnapshot& b, GameSnapshot& a) {
+         b.canoeBottom = a.canoeBottom = 1.5f;
+         b.falling = a.falling = true;
+         Drive(a, 0.0f);
+       },
+       {SoundId::Bump}},
       {"W and S held: no move expected",
        [](GameSnapshot&, GameSnapshot& a) { a.forward = a.backward = true; },
        {}},
@@ -175,6 +190,30 @@ TEST(SoundEvents, SqueakSoundsWhereTheDuckWas) {
   ASSERT_EQ(events.count, 1);
   EXPECT_TRUE(events.list[0].positional);
   EXPECT_EQ(events.list[0].position, before.duckCentre[6]);
+  EXPECT_EQ(events.list[0].pitch, 1.0f) << "the first duck squeaks as made";
+  after.ducksCollected = DuckCount;
+  ObserveFrame(observer, before, after, events);
+  EXPECT_NEAR(events.list[0].pitch, 1.2f, 0.05f) << "the last about a fifth higher";
+}
+
+// Fifty strokes: each within its spread of pitch and gain, neighbours apart, the whole spread
+// used.
+TEST(SoundEvents, StrokesVaryInPitchAndGain) {
+  SoundObserver observer;
+  GameSnapshot before = Calm(), after = Calm();
+  Drive(after, 0.06f);
+  after.paddleSpeed = 60.0f;
+  float last = 0.0f, lowest = 2.0f, highest = 0.0f;
+  for (int i = 0; i < 50; ++i) {
+    SoundEvents events;
+    ObserveFrame(observer, before, after, events);
+    const SoundEvent& e = events.list[0];
+    EXPECT_NEAR(e.pitch, 1.0f, 0.06f) << "stroke " << i;
+    EXPECT_NEAR(20.0f * std::log10(e.gain), 0.0f, 1.5f) << "stroke " << i;
+    EXPECT_GT(std::fabs(e.pitch - last), 0.005f) << "stroke " << i;
+    last = e.pitch, lowest = std::min(lowest, e.pitch), highest = std::max(highest, e.pitch);
+  }
+  EXPECT_GT(highest - lowest, 0.1f);
 }
 
 TEST(SoundEvents, FifteenDucksAndEverythingElseFitOneFrame) {
@@ -266,6 +305,25 @@ TEST(SoundEvents, WholeFramesOfPlay) {
          h.Frames(150);
        },
        {{SoundId::TakeOff, 1}, {SoundId::Splash, 1}, {SoundId::Knock, 0}}},
+      {"landing on the cube with W held: the knock, and no bump while it rests there",
+       [](Heard& h) {
+         SceneNode& canoe = h.game.world.canoeNode;
+         canoe.transform[3] = glm::vec4(4.0f, 1.5f, 0.0f, 1.0f);
+         canoe.UpdateBounds();
+         canoe.falling = true;
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(150);
+       },
+       {{SoundId::Knock, 1}, {SoundId::Bump, 0}, {SoundId::Splash, 0}}},
+      {"paddling into the far wall: a bump",
+       [](Heard& h) {
+         SceneNode& canoe = h.game.world.canoeNode;
+         canoe.transform[3].x = 45.0f;
+         canoe.UpdateBounds();
+         h.game.input.keyState[GLFW_KEY_W] = true;
+         h.Frames(150);
+       },
+       {{SoundId::Bump, 1}}},
       {"pushing into the cube for 3 s: one bump",
        [](Heard& h) {
          h.game.input.keyState[GLFW_KEY_W] = true;

@@ -1,4 +1,4 @@
-// ogg_vorbis.cpp: mono Ogg Vorbis through libvorbisenc, and the read-back check through
+// ogg_vorbis.cpp: Ogg Vorbis through libvorbisenc, and the read-back check through
 // stb_vorbis (the decoder the game uses).
 #include <vorbis/vorbisenc.h>
 
@@ -62,12 +62,11 @@ bool Drain(Encoder& e, FILE* out) {
 
 }  // namespace
 
-bool WriteOggVorbis(const std::vector<float>& samples, int rate, const std::string& path,
-                    float quality) {
+bool WriteOggVorbis(const NamedSound& sound, const std::string& path, float quality) {
   std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), &std::fclose);
   if (!out) return false;
   Encoder e;
-  if (vorbis_encode_init_vbr(&e.info, 1, rate, quality) != 0) return false;
+  if (vorbis_encode_init_vbr(&e.info, sound.channels, sound.rate, quality) != 0) return false;
   // No comment beyond the encoder's own vendor string, which names the library version.
   vorbis_analysis_init(&e.dsp, &e.info);
   vorbis_block_init(&e.dsp, &e.block);
@@ -82,10 +81,14 @@ bool WriteOggVorbis(const std::vector<float>& samples, int rate, const std::stri
   if (!WritePages(e.stream, out.get(), true)) return false;
 
   constexpr size_t kChunk = 1024;
-  for (size_t at = 0; at < samples.size(); at += kChunk) {
-    const size_t n = std::min(kChunk, samples.size() - at);
+  const size_t channels = static_cast<size_t>(sound.channels);
+  const size_t frames = sound.samples.size() / channels;
+  for (size_t at = 0; at < frames; at += kChunk) {
+    const size_t n = std::min(kChunk, frames - at);
     float** buffer = vorbis_analysis_buffer(&e.dsp, static_cast<int>(n));
-    for (size_t i = 0; i < n; ++i) buffer[0][i] = samples[at + i];
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t c = 0; c < channels; ++c) buffer[c][i] = sound.samples[(at + i) * channels + c];
+    }
     vorbis_analysis_wrote(&e.dsp, static_cast<int>(n));
     if (!Drain(e, out.get())) return false;
   }
@@ -94,12 +97,13 @@ bool WriteOggVorbis(const std::vector<float>& samples, int rate, const std::stri
   return std::fflush(out.get()) == 0;
 }
 
-bool ReadBackOggVorbis(const std::string& path, int rate, size_t frames) {
+bool ReadBackOggVorbis(const std::string& path, const NamedSound& sound) {
   int error = 0;
   stb_vorbis* v = stb_vorbis_open_filename(path.c_str(), &error, nullptr);
   if (!v) return false;
   const stb_vorbis_info info = stb_vorbis_get_info(v);
   const unsigned length = stb_vorbis_stream_length_in_samples(v);
   stb_vorbis_close(v);
-  return info.channels == 1 && static_cast<int>(info.sample_rate) == rate && length == frames;
+  return info.channels == sound.channels && static_cast<int>(info.sample_rate) == sound.rate &&
+         length == sound.samples.size() / static_cast<size_t>(sound.channels);
 }

@@ -1,16 +1,27 @@
 // sounds.cpp: the game's ten sounds, each a few lines of synthesis: filtered noise for water
 // and air, damped modes for wood and hull, FM for the squeak, additive tones for the endings.
-// Pitches are kept apart (hull ~70-130 Hz, knock ~380 Hz, horn 392-196 Hz, squeak 0.9-1.6 kHz,
+// Pitches are kept apart (hull ~70-340 Hz, knock ~380 Hz, horn 330-220 Hz, squeak 0.9-1.5 kHz,
 // arpeggio 1-2 kHz, tick 2.6 kHz) so a listener, or a test, can tell the sounds apart.
+//
+// Each file is then scaled to one loudness (the ambience to its own), not to a peak: the game's
+// gains set how loud each plays against the others, and a file's peak says little about that.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "loudness.h"
 #include "sound.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kRate = kSoundRate;
+// Water and air keep their hiss up to 20 kHz; the rest has nothing above 11 kHz to keep.
+constexpr double kWaterRate = 44100.0;
+constexpr double kRate = 22050.0;
+// Every one-shot file measures this (momentary max); the ambience this (integrated).
+constexpr double kOneShotLufs = -16.0;
+constexpr double kAmbienceLufs = -20.0;
+constexpr double kMostPeak = 0.85;  // below -1 dBFS between samples too, with a margin
 
 // Fixed-seed white noise in [-1, 1) (SplitMix64).
 struct Noise {
@@ -30,10 +41,11 @@ struct Noise {
 // for sweeps while the state carries on.
 struct Biquad {
   enum Kind { LowPass, BandPass, HighPass };
+  double rate = kRate;
   double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
   double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
   void Set(Kind kind, double freq, double q) {
-    const double w = 2.0 * kPi * freq / kRate, c = std::cos(w), alpha = std::sin(w) / (2.0 * q);
+    const double w = 2.0 * kPi * freq / rate, c = std::cos(w), alpha = std::sin(w) / (2.0 * q);
     const double a0 = 1.0 + alpha;
     switch (kind) {
       case LowPass:
@@ -67,64 +79,80 @@ double Mode(double t, double freq, double decay) {
   return t < 0.0 ? 0.0 : std::sin(2.0 * kPi * freq * t) * std::exp(-t / decay);
 }
 
-std::vector<float> Frames(double seconds) {
-  return std::vector<float>(static_cast<size_t>(std::lround(seconds * kRate)), 0.0f);
+std::vector<float> Frames(double seconds, double rate = kRate) {
+  return std::vector<float>(static_cast<size_t>(std::lround(seconds * rate)), 0.0f);
 }
 
-// Scales to `peak` and, for a one-shot, fades the last 4 ms so it ends without a click.
-void Finish(std::vector<float>& s, double peak, bool fadeOut = true) {
-  double most = 0.0;
-  for (float v : s) most = std::max(most, static_cast<double>(std::fabs(v)));
-  const double gain = most > 0.0 ? peak / most : 0.0;
-  const size_t fade = fadeOut ? static_cast<size_t>(0.004 * kRate) : 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    double g = gain;
-    const size_t left = s.size() - i;
-    if (left <= fade) g *= static_cast<double>(left - 1) / static_cast<double>(fade);
-    s[i] = static_cast<float>(s[i] * g);
+// Fades a one-shot's last 4 ms so it ends without a click.
+void FadeOut(std::vector<float>& s, double rate = kRate) {
+  const size_t fade = std::min(s.size(), static_cast<size_t>(0.004 * rate));
+  for (size_t k = 0; k < fade; ++k) {
+    s[s.size() - 1 - k] *= static_cast<float>(static_cast<double>(k) / static_cast<double>(fade));
   }
 }
 
-double Time(size_t i) {
-  return static_cast<double>(i) / kRate;
+double Time(size_t i, double rate = kRate) {
+  return static_cast<double>(i) / rate;
+}
+
+// Scales the sound to its loudness: a one-shot's loudest 400 ms (heard from 100 ms of silence
+// before it, as the game starts it), a loop's gated mean. A peak over kMostPeak lowers it.
+NamedSound Scaled(const char* path, std::vector<float> samples, double rate, int channels = 1) {
+  NamedSound sound{path, std::move(samples), static_cast<int>(rate), channels};
+  sound.loop = channels == 2;
+  std::vector<float> heard(static_cast<size_t>(0.1 * rate) * channels, 0.0f);
+  heard.insert(heard.end(), sound.samples.begin(), sound.samples.end());
+  heard.resize(std::max(heard.size(), static_cast<size_t>(0.5 * rate) * channels), 0.0f);
+  const LoudnessReading reading = MeasureLoudness(heard, channels, rate);
+  const double now = sound.loop ? reading.integrated : reading.momentaryMax;
+  double gain = std::pow(10.0, ((sound.loop ? kAmbienceLufs : kOneShotLufs) - now) / 20.0);
+  double peak = 0.0;
+  for (float v : sound.samples) peak = std::max(peak, static_cast<double>(std::fabs(v)));
+  gain = std::min(gain, kMostPeak / peak);
+  for (float& v : sound.samples) v = static_cast<float>(v * gain);
+  sound.lufs = now + 20.0 * std::log10(gain);
+  return sound;
 }
 
 // The blade dips: a downward-sweeping watery swish and a small low bloop.
 std::vector<float> Paddle() {
-  std::vector<float> s = Frames(0.4);
+  const double rate = kWaterRate;
+  std::vector<float> s = Frames(0.4, rate);
   Noise noise(11);
-  Biquad swish;
+  Biquad swish{rate};
   double bloop = 0.0;
   for (size_t i = 0; i < s.size(); ++i) {
-    const double t = Time(i);
+    const double t = Time(i, rate);
     swish.Set(Biquad::BandPass, 350.0 + 1400.0 * std::exp(-t * 6.0), 1.3);
-    bloop += 2.0 * kPi * (240.0 - 150.0 * t) / kRate;
+    bloop += 2.0 * kPi * (240.0 - 150.0 * t) / rate;
     s[i] = static_cast<float>(swish.Run(noise.Next()) * Env(t, 0.04, 0.08) +
                               0.25 * std::sin(bloop) * Env(t - 0.03, 0.006, 0.05));
   }
-  Finish(s, 0.8);
+  FadeOut(s, rate);
   return s;
 }
 
-// A rubber duck: an FM tone gliding up then down, with a little breath.
+// A rubber duck: a soft FM tone gliding up then down, with a little breath. Heard fifteen
+// times a game, so the brightness is kept low and the onset round.
 std::vector<float> Squeak() {
   std::vector<float> s = Frames(0.3);
   Noise noise(22);
-  Biquad breath;
+  Biquad breath, soften;
+  soften.Set(Biquad::LowPass, 3000.0, 0.7);
   double carrier = 0.0, modulator = 0.0;
   constexpr double kLength = 0.27;
   for (size_t i = 0; i < s.size(); ++i) {
     const double t = Time(i), u = std::min(t / kLength, 1.0);
-    const double freq = 900.0 + 700.0 * std::sin(kPi * std::pow(u, 0.6)) - 100.0 * u;
+    const double freq = 900.0 + 600.0 * std::sin(kPi * std::pow(u, 0.6)) - 100.0 * u;
     carrier += 2.0 * kPi * freq / kRate;
     modulator += 2.0 * kPi * freq * 2.0 / kRate;
-    const double env =
-        std::min(1.0, t / 0.015) * std::min(1.0, std::max(0.0, (kLength - t) / 0.05));
+    const double env = std::min(1.0, t / 0.03) * std::min(1.0, std::max(0.0, (kLength - t) / 0.06));
     breath.Set(Biquad::BandPass, 2.0 * freq, 4.0);
-    s[i] = static_cast<float>(env * (std::sin(carrier + 1.4 * env * std::sin(modulator)) +
-                                     0.3 * breath.Run(noise.Next())));
+    s[i] =
+        static_cast<float>(soften.Run(env * (std::sin(carrier + 0.6 * env * std::sin(modulator)) +
+                                             0.15 * breath.Run(noise.Next()))));
   }
-  Finish(s, 0.8);
+  FadeOut(s);
   return s;
 }
 
@@ -142,18 +170,19 @@ std::vector<float> TakeOff() {
     s[i] = static_cast<float>(whoosh.Run(noise.Next()) * 2.0 * Env(t, 0.09, 0.14) +
                               0.45 * std::sin(spring) * Env(t, 0.004, 0.11));
   }
-  Finish(s, 0.8);
+  FadeOut(s);
   return s;
 }
 
 // Landing in the water: a darkening noise burst, a tail, and bubbles rising in pitch.
 std::vector<float> Splash() {
-  std::vector<float> s = Frames(0.9);
+  const double rate = kWaterRate;
+  std::vector<float> s = Frames(0.9, rate);
   Noise noise(44), place(45);
-  Biquad body, tail;
+  Biquad body{rate}, tail{rate};
   for (size_t i = 0; i < s.size(); ++i) {
-    const double t = Time(i);
-    body.Set(Biquad::LowPass, 500.0 + 5000.0 * std::exp(-t * 6.0), 0.8);
+    const double t = Time(i, rate);
+    body.Set(Biquad::LowPass, 500.0 + 9000.0 * std::exp(-t * 6.0), 0.8);
     tail.Set(Biquad::BandPass, 900.0, 0.9);
     const double n = noise.Next();
     s[i] = static_cast<float>(body.Run(n) * Env(t, 0.008, 0.16) +
@@ -163,14 +192,14 @@ std::vector<float> Splash() {
     const double start = place.Range(0.05, 0.7), f0 = place.Range(600.0, 1800.0);
     const double amp = place.Range(0.08, 0.2);
     double phase = 0.0;
-    for (size_t i = static_cast<size_t>(start * kRate); i < s.size(); ++i) {
-      const double tau = Time(i) - start;
+    for (size_t i = static_cast<size_t>(start * rate); i < s.size(); ++i) {
+      const double tau = Time(i, rate) - start;
       if (tau > 0.06) break;
-      phase += 2.0 * kPi * f0 * (1.0 + 3.0 * tau) / kRate;
+      phase += 2.0 * kPi * f0 * (1.0 + 3.0 * tau) / rate;
       s[i] += static_cast<float>(amp * std::sin(phase) * std::exp(-tau / 0.015));
     }
   }
-  Finish(s, 0.8);
+  FadeOut(s, rate);
   return s;
 }
 
@@ -186,25 +215,30 @@ std::vector<float> Knock() {
                               0.3 * Mode(t, 1730.0, 0.018) + 0.3 * Mode(t, 190.0, 0.09) +
                               0.6 * click.Run(noise.Next()) * std::exp(-t / 0.002));
   }
-  Finish(s, 0.8);
+  FadeOut(s);
   return s;
 }
 
-// The hull against a wall: a low thud whose pitch drops, hollow overtones and a soft impact.
+// The hull against a wall: a low thud whose pitch drops, the hull ringing at 180 and 340 Hz so
+// that a small speaker still plays it, and the contact's click of scraped wood (0.6-4 kHz).
 std::vector<float> Bump() {
   std::vector<float> s = Frames(0.55);
-  Noise noise(66);
-  Biquad thump;
+  Noise noise(66), scrape(67);
+  Biquad thump, click, clickTop;
   thump.Set(Biquad::LowPass, 400.0, 0.7);
+  click.Set(Biquad::HighPass, 600.0, 0.7);
+  clickTop.Set(Biquad::LowPass, 4000.0, 0.7);
   double phase = 0.0;
   for (size_t i = 0; i < s.size(); ++i) {
     const double t = Time(i);
     phase += 2.0 * kPi * (70.0 + 60.0 * std::exp(-t / 0.03)) / kRate;
+    const double hull =
+        0.45 * Mode(t, 180.0, 0.12) + 0.3 * Mode(t, 340.0, 0.08) + 0.15 * Mode(t, 610.0, 0.04);
     s[i] = static_cast<float>(std::sin(phase) * Env(t, 0.003, 0.16) + 0.5 * Mode(t, 130.0, 0.1) +
-                              0.2 * Mode(t, 260.0, 0.05) +
-                              0.6 * thump.Run(noise.Next()) * Env(t, 0.003, 0.03));
+                              hull + 0.6 * thump.Run(noise.Next()) * Env(t, 0.003, 0.03) +
+                              0.5 * clickTop.Run(click.Run(scrape.Next())) * std::exp(-t / 0.006));
   }
-  Finish(s, 0.85);
+  FadeOut(s);
   return s;
 }
 
@@ -216,7 +250,7 @@ std::vector<float> Tick() {
     s[i] = static_cast<float>(std::sin(2.0 * kPi * 2640.0 * t) * Env(t, 0.001, 0.02) +
                               0.25 * Mode(t, 5280.0, 0.008));
   }
-  Finish(s, 0.7);
+  FadeOut(s);
   return s;
 }
 
@@ -235,79 +269,94 @@ std::vector<float> Win() {
                              0.2 * Mode(t, 2.0 * f, decay * 0.4));
     }
   }
-  Finish(s, 0.8);
+  FadeOut(s);
   return s;
 }
 
-// Time up: a falling horn, a band-limited sawtooth gliding down an octave.
+// Time up: a soft falling horn, a few harmonics of a tone gliding from E4 down to A3, under
+// 1.5 kHz so it reads as an ending, not an alarm, and over before the win's arpeggio would be.
 std::vector<float> TimeUp() {
-  std::vector<float> s = Frames(1.4);
+  constexpr double kLength = 0.9;
+  std::vector<float> s = Frames(kLength);
   double phase = 0.0;
   for (size_t i = 0; i < s.size(); ++i) {
     const double t = Time(i);
-    const double freq = 392.0 * std::pow(0.5, std::min(t / 1.2, 1.0));
+    const double freq = 330.0 * std::pow(2.0 / 3.0, std::min(t / 0.7, 1.0));
     phase += 2.0 * kPi * freq / kRate;
     double tone = 0.0;
-    for (int k = 1; k * freq < 4000.0; ++k) tone += std::sin(k * phase) / k * std::exp(-0.15 * k);
-    const double env = std::min(1.0, t / 0.03) * std::min(1.0, (1.4 - t) / 0.3);
+    for (int k = 1; k * freq < 1500.0; ++k) tone += std::sin(k * phase) / k * std::exp(-0.5 * k);
+    const double env = std::min(1.0, t / 0.04) * std::min(1.0, (kLength - t) / 0.35);
     s[i] = static_cast<float>(tone * env);
   }
-  Finish(s, 0.75);
+  FadeOut(s);
   return s;
 }
 
-// The hall: water lapping against the pool's edge over a low mains hum, a seamless loop.
-std::vector<float> Ambience() {
-  constexpr double kLoop = 6.0, kFade = 0.5;
-  const size_t loop = static_cast<size_t>(kLoop * kRate), fade = static_cast<size_t>(kFade * kRate);
-  // Stationary water noise, made seamless by crossfading the stretch past the loop's end
-  // into its start with equal power.
+// One channel of the hall's water: lapping against the pool's edge, noise in 300 Hz-3 kHz
+// swelling at random times, made seamless by crossfading the stretch past the loop's end into
+// its start with equal power. The channels differ by seed, so the water surrounds the player.
+std::vector<double> Lapping(size_t loop, size_t fade, uint64_t seed) {
   std::vector<double> water(loop + fade);
-  Noise noise(77), place(78);
-  Biquad low, gurgle;
-  low.Set(Biquad::LowPass, 500.0, 0.7);
-  gurgle.Set(Biquad::BandPass, 1100.0, 3.0);
+  Noise noise(seed), place(seed + 1);
+  Biquad high, low, gurgle;
+  high.Set(Biquad::HighPass, 300.0, 0.7);
+  low.Set(Biquad::LowPass, 3000.0, 0.7);
+  gurgle.Set(Biquad::BandPass, 700.0, 2.0);
   for (double& w : water) {
-    const double n = noise.Next();
-    w = low.Run(n) + 0.4 * gurgle.Run(n);
+    const double n = high.Run(low.Run(noise.Next()));
+    w = n + 1.5 * gurgle.Run(n);
   }
-  std::vector<float> s(loop);
+  std::vector<double> s(loop);
   for (size_t i = 0; i < loop; ++i) {
-    double w = water[i];
-    if (i < fade) {
-      const double x = static_cast<double>(i) / fade;
-      w = water[i] * std::sqrt(x) + water[loop + i] * std::sqrt(1.0 - x);
-    }
-    s[i] = static_cast<float>(w);
+    const double x = std::min(1.0, static_cast<double>(i) / fade);
+    s[i] = i < fade ? water[i] * std::sqrt(x) + water[loop + i] * std::sqrt(1.0 - x) : water[i];
   }
-  // Laps: smooth swells at fixed random times, wrapped around the loop.
-  std::vector<double> swell(loop, 0.25);
-  for (int l = 0; l < 9; ++l) {
-    const double at = place.Range(0.0, kLoop), width = place.Range(0.3, 0.8);
-    const double height = place.Range(0.5, 1.0);
+  const double seconds = static_cast<double>(loop) / kRate;
+  std::vector<double> swell(loop, 0.2);
+  for (int l = 0; l < static_cast<int>(seconds * 1.4); ++l) {
+    const double at = place.Range(0.0, seconds), width = place.Range(0.4, 1.2);
+    const double height = place.Range(0.4, 1.0);
     const size_t from = static_cast<size_t>(at * kRate), span = static_cast<size_t>(width * kRate);
     for (size_t k = 0; k < span; ++k)
       swell[(from + k) % loop] +=
           height * 0.5 * (1.0 - std::cos(2.0 * kPi * static_cast<double>(k) / span));
   }
-  // The hum: whole cycles of 50 Hz and its harmonics in the loop, so it wraps exactly.
+  for (size_t i = 0; i < loop; ++i) s[i] *= swell[i];
+  return s;
+}
+
+// The hall, a 36 s stereo loop (heard about two and a half times a game): water on both sides
+// over a hum of 100 and 150 Hz, 10 dB under the water, that a laptop's speakers can still play.
+std::vector<float> Ambience() {
+  constexpr double kLoop = 36.0;
+  const size_t loop = static_cast<size_t>(kLoop * kRate), fade = static_cast<size_t>(0.5 * kRate);
+  const std::vector<double> left = Lapping(loop, fade, 77), right = Lapping(loop, fade, 177);
+  double waterPower = 0.0;
+  for (size_t i = 0; i < loop; ++i) waterPower += (left[i] * left[i] + right[i] * right[i]) / 2.0;
+  // The hum's mean square is (a^2 + b^2) / 2 for amplitudes a and b = 0.6 a.
+  const double humAmp = std::sqrt(waterPower / loop * 0.1 * 2.0 / 1.36);
+  std::vector<float> s(2 * loop);
   for (size_t i = 0; i < loop; ++i) {
-    const double t = Time(i);
-    const double hum = 0.05 * std::sin(2.0 * kPi * 50.0 * t) +
-                       0.03 * std::sin(2.0 * kPi * 100.0 * t) +
-                       0.012 * std::sin(2.0 * kPi * 150.0 * t);
-    s[i] = static_cast<float>(s[i] * 0.35 * swell[i] + hum * (1.0 + 0.2 * std::sin(kPi * t)));
+    const double t = Time(i);  // whole cycles in the loop: the hum wraps exactly
+    const double hum =
+        humAmp * (std::sin(2.0 * kPi * 100.0 * t) + 0.6 * std::sin(2.0 * kPi * 150.0 * t));
+    s[2 * i] = static_cast<float>(left[i] + hum);
+    s[2 * i + 1] = static_cast<float>(right[i] + hum);
   }
-  Finish(s, 0.3, false);
   return s;
 }
 
 }  // namespace
 
 std::vector<NamedSound> MakeSounds() {
-  return {{"sounds/paddle.ogg", Paddle()},   {"sounds/squeak.ogg", Squeak()},
-          {"sounds/takeoff.ogg", TakeOff()}, {"sounds/splash.ogg", Splash()},
-          {"sounds/knock.ogg", Knock()},     {"sounds/bump.ogg", Bump()},
-          {"sounds/tick.ogg", Tick()},       {"sounds/win.ogg", Win()},
-          {"sounds/timeup.ogg", TimeUp()},   {"sounds/ambience.ogg", Ambience(), true}};
+  return {Scaled("sounds/paddle.ogg", Paddle(), kWaterRate),
+          Scaled("sounds/squeak.ogg", Squeak(), kRate),
+          Scaled("sounds/takeoff.ogg", TakeOff(), kRate),
+          Scaled("sounds/splash.ogg", Splash(), kWaterRate),
+          Scaled("sounds/knock.ogg", Knock(), kRate),
+          Scaled("sounds/bump.ogg", Bump(), kRate),
+          Scaled("sounds/tick.ogg", Tick(), kRate),
+          Scaled("sounds/win.ogg", Win(), kRate),
+          Scaled("sounds/timeup.ogg", TimeUp(), kRate),
+          Scaled("sounds/ambience.ogg", Ambience(), kRate, 2)};
 }
