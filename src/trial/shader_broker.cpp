@@ -22,6 +22,7 @@
 
 #include "trial/channel.h"
 #include "trial/confinement.h"
+#include "trial/limits.h"
 #include "trial/shader_confinement.h"
 
 namespace {
@@ -31,12 +32,11 @@ namespace {
 // the game would then repeat without any limit).
 constexpr std::size_t kMemoryMargin = std::size_t{16} << 20;
 
-// What a worker writes to the broker: context made, a step begins, a pair is done.
-constexpr char kReady = 'R';
-constexpr char kVertexStep = 'V';
-constexpr char kFragmentStep = 'F';
-constexpr char kLinkStep = 'L';
-constexpr char kPairDone = 'D';
+// What a worker writes to the broker, once each and in this order: context made, then the
+// step it begins. Only a worker that then exits normally has tried its pair; a worker taken
+// over by its source can still forge the rest of its own sequence, but never another pair's.
+constexpr char kSequence[] = {'R', 'V', 'F', 'L', 'D'};
+constexpr std::size_t kSequenceLength = sizeof kSequence;
 
 // Leaves a forked process with its standard streams on /dev/null and no other descriptor than
 // `keep`, which it returns as descriptor 3: the game's pipes and files are none of its business.
@@ -98,12 +98,16 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
   }
 }
 
+// The worker refuses a source it cannot draw and that is too long to be drawn safely untried.
+void RefuseUndrawable(bool draws, const std::string& source) {
+  if (!draws && source.size() > kMaxUndrawnShaderBytes) _exit(kTooLargeExit);
+}
+
 // Drops what it can before the driver loads, opens a context, confines itself, then builds
-// the pairs from `first` on exactly as the game will, saying before each step which one it
-// starts, so a death can be put down to its step.
-[[noreturn]] void RunWorker(const std::vector<ShaderPairTrial>& pairs, std::size_t first,
-                            const ShaderTrialDriver& driver, const ShaderTrialLimits& limits,
-                            int reportFd, pid_t broker) {
+// `pair` exactly as the game will and, without a window, draws it once, saying before each
+// step which one it starts, so a death can be put down to its step.
+[[noreturn]] void RunWorker(const ShaderPairTrial& pair, const ShaderTrialDriver& driver,
+                            const ShaderTrialLimits& limits, int reportFd, pid_t broker) {
   DieWithParent(broker);
   const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
   reportFd = fds.report;
@@ -111,7 +115,8 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
   // Without a window the worker needs no display: it cannot reach the X server at all. The
   // file system is closed before the driver loads, while the process has one thread (Landlock
   // binds only the thread that asks); a window needs the display's socket and its
-  // authority file first, so there it comes after, if the process still has one thread.
+  // authority file first, so there it comes after, and a worker whose context started a
+  // thread by then could not be bound: it tries nothing.
   const TrialContextKind kind = driver.pickContext();
   int landlock = 0;
   if (kind == TrialContextKind::Headless) {
@@ -120,7 +125,8 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
     landlock = RestrictFileSystem();
   }
   if (!driver.openContext(kind)) _exit(kNoContextExit);
-  if (kind == TrialContextKind::Window && ThreadCount(fds.status) == 1) {
+  if (kind == TrialContextKind::Window && LandlockAbi() > 0) {
+    if (ThreadCount(fds.status) != 1) _exit(kThreadedExit);
     landlock = RestrictFileSystem();
   }
   std::size_t limit = 0;
@@ -143,20 +149,25 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
                   ThreadCount(fds.status), landlock);
     DebugNote(fds, note);
   }
-  if (!ConfineShaderWorker(fds, limits.totalSeconds)) _exit(kUnconfinedExit);
-  Report(reportFd, kReady);
-  for (std::size_t i = first; i < pairs.size(); ++i) {
-    Report(reportFd, kVertexStep);
-    const unsigned vertex = driver.compileStage(true, pairs[i].vertex);
-    CheckMemory(driver, limit);
-    Report(reportFd, kFragmentStep);
-    const unsigned fragment = driver.compileStage(false, pairs[i].fragment);
-    CheckMemory(driver, limit);
-    Report(reportFd, kLinkStep);
-    driver.linkStages(vertex, fragment);
-    CheckMemory(driver, limit);
-    Report(reportFd, kPairDone);
-  }
+  // Drawing needs the renderer's machine code, so only a worker that draws may make memory
+  // executable; a window-backed one only compiles and links.
+  const bool draws = kind == TrialContextKind::Headless;
+  if (!ConfineShaderWorker(fds, limits.totalSeconds, draws)) _exit(kUnconfinedExit);
+  Report(reportFd, kSequence[0]);
+  Report(reportFd, kSequence[1]);
+  RefuseUndrawable(draws, pair.vertex);
+  const unsigned vertex = driver.compileStage(true, pair.vertex);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[2]);
+  RefuseUndrawable(draws, pair.fragment);
+  const unsigned fragment = driver.compileStage(false, pair.fragment);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[3]);
+  const unsigned program = driver.linkStages(vertex, fragment);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[4]);
+  if (draws && pair.pass.drawn) driver.drawProgram(program, pair.pass);
+  CheckMemory(driver, limit);
   _exit(0);
 }
 
@@ -166,8 +177,8 @@ struct RunningWorker {
   pid_t pid = -1;
   int reportFd = -1;
   double started = 0.0;
-  bool ready = false;   // its context is made
-  bool inPair = false;  // it has begun a step of the pair `next` and not finished it
+  std::size_t said = 0;  // how much of kSequence it has reported, in order
+  bool forged = false;   // it wrote anything else
   ShaderStep step = ShaderStep::Vertex;
   double pairStarted = 0.0;
   std::size_t residentLimit = 0;  // resident bytes it may reach
@@ -183,12 +194,18 @@ void SendVerdict(int fd, std::size_t pair, ShaderVerdict verdict, ShaderStep ste
   if (!WriteAll(fd, &record, sizeof record)) _exit(1);  // the game is gone or has stopped waiting
 }
 
-bool StartWorker(const ShaderTrial& trial, std::size_t first, const ShaderTrialDriver& driver,
+// Every pair from `next` on is refused untried for `cause`.
+void RefuseRest(int fd, std::size_t next, std::size_t count, NotTriedCause cause) {
+  for (; next < count; ++next)
+    SendVerdict(fd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
+}
+
+bool StartWorker(const ShaderTrial& trial, std::size_t pair, const ShaderTrialDriver& driver,
                  RunningWorker& worker) {
   const pid_t broker = getpid();
   int readFd = -1;
   const pid_t pid = ForkWithPipe(readFd, [&](int writeFd) {
-    RunWorker(trial.pairs, first, driver, trial.limits, writeFd, broker);
+    RunWorker(trial.pairs[pair], driver, trial.limits, writeFd, broker);
   });
   if (pid < 0) return false;
   fcntl(readFd, F_SETFL, O_NONBLOCK);
@@ -199,43 +216,63 @@ bool StartWorker(const ShaderTrial& trial, std::size_t first, const ShaderTrialD
   return true;
 }
 
-// Takes in what a worker wrote; the verdicts of the pairs it finished go to the game at once.
-// How many bytes there were: 0 at the end of its report, less when there are none yet.
-ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimits& limits,
-                   int outFd) {
+// Takes in what a worker wrote and checks it against its sequence. How many bytes there were:
+// 0 at the end of its report, less when there are none yet.
+ssize_t TakeReport(RunningWorker& worker, const ShaderTrialLimits& limits) {
   char bytes[64];
   const ssize_t got = read(worker.reportFd, bytes, sizeof bytes);
-  for (ssize_t i = 0; i < got; ++i) {
-    switch (bytes[i]) {
-      case kReady:
-        worker.ready = true;
+  for (ssize_t i = 0; i < got && !worker.forged; ++i) {
+    if (worker.said == kSequenceLength || bytes[i] != kSequence[worker.said]) {
+      worker.forged = true;
+      break;
+    }
+    switch (worker.said++) {
+      case 0:  // its context is made: what it holds now is its own, not the pair's
         worker.residentLimit = ResidentBytes(worker.pid) + limits.memoryBytes;
         break;
-      case kVertexStep:
-        worker.inPair = true;
+      case 1:
         worker.step = ShaderStep::Vertex;
         worker.pairStarted = MonotonicSeconds();
         break;
-      case kFragmentStep:
+      case 2:
         worker.step = ShaderStep::Fragment;
         break;
-      case kLinkStep:
+      case 3:
         worker.step = ShaderStep::Link;
         break;
-      case kPairDone:
-        SendVerdict(outFd, next++, ShaderVerdict::Passed, ShaderStep::Link, 0);
-        worker.inPair = false;
-        worker.step = ShaderStep::Vertex;
-        break;
       default:
+        worker.step = ShaderStep::Draw;
         break;
     }
   }
   return got;
 }
 
-// Tries every pair in order, one worker at a time; a worker that dies costs its pair and a
-// fresh one goes on with the next.
+// How a worker that had its context and ended (or was ended) leaves its pair.
+VerdictRecord Judge(const RunningWorker& worker, int status, bool overTime, bool overMemory) {
+  VerdictRecord record;
+  record.verdict = ShaderVerdict::Crashed;
+  record.step = worker.step;
+  const bool exited = WIFEXITED(status);
+  if (worker.forged) {
+    record.verdict = ShaderVerdict::Forged;
+  } else if (overTime) {
+    record.verdict = ShaderVerdict::TimedOut;
+  } else if (overMemory || (exited && WEXITSTATUS(status) == kOutOfMemoryExit)) {
+    record.verdict = ShaderVerdict::OutOfMemory;
+  } else if (exited && WEXITSTATUS(status) == kTooLargeExit) {
+    record.verdict = ShaderVerdict::TooLarge;
+  } else if (exited && WEXITSTATUS(status) == 0 && worker.said == kSequenceLength) {
+    record.verdict = ShaderVerdict::Passed;
+  } else if (WIFSIGNALED(status)) {
+    record.detail = WTERMSIG(status);
+  } else if (exited) {
+    record.detail = -WEXITSTATUS(status);
+  }
+  return record;
+}
+
+// Tries every pair in order, a fresh worker for each, so no worker can speak for another pair.
 [[noreturn]] void RunBroker(const ShaderTrial& trial, const ShaderTrialDriver& driver, int outFd,
                             pid_t game, double deadline) {
   DieWithParent(game);
@@ -243,27 +280,29 @@ ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLi
   signal(SIGPIPE, SIG_DFL);
   const ShaderTrialLimits& limits = trial.limits;
   const std::size_t count = trial.pairs.size();
-  std::size_t next = 0;
-  while (next < count) {
+  for (std::size_t next = 0; next < count; ++next) {
     RunningWorker worker;
+    if (MonotonicSeconds() > deadline) {
+      RefuseRest(outFd, next, count, kOutOfTime);
+      break;
+    }
     if (!StartWorker(trial, next, driver, worker)) {
-      for (; next < count; ++next) {
-        SendVerdict(outFd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, kNoProcess);
-      }
+      RefuseRest(outFd, next, count, kNoProcess);
       break;
     }
     bool overTime = false, overMemory = false, outOfTrialTime = false;
     for (;;) {
       pollfd report{worker.reportFd, POLLIN, 0};
       poll(&report, 1, 5);
-      if (TakeReport(worker, next, limits, outFd) == 0) break;
+      if (TakeReport(worker, limits) == 0) break;
       const double now = MonotonicSeconds();
       outOfTrialTime = now > deadline;
       // Making the context gets the time of one pair.
-      overTime = worker.inPair ? now - worker.pairStarted > limits.pairSeconds
-                               : !worker.ready && now - worker.started > limits.pairSeconds;
-      overMemory = worker.ready && ResidentBytes(worker.pid) > worker.residentLimit;
-      if (outOfTrialTime || overTime || overMemory) {
+      const bool ready = worker.said > 0;
+      overTime = worker.said > 1 ? now - worker.pairStarted > limits.pairSeconds
+                                 : !ready && now - worker.started > limits.pairSeconds;
+      overMemory = ready && ResidentBytes(worker.pid) > worker.residentLimit;
+      if (worker.forged || outOfTrialTime || overTime || overMemory) {
         kill(worker.pid, SIGKILL);
         break;
       }
@@ -271,36 +310,22 @@ ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLi
     int status = 0;
     while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    // What it wrote just before it was stopped still counts (a pair it finished passed).
-    while (TakeReport(worker, next, limits, outFd) > 0) {
+    while (TakeReport(worker, limits) > 0) {
     }
     close(worker.reportFd);
-    if (next == count) break;
-    const bool lostContext =
-        !worker.ready || (WIFEXITED(status) && WEXITSTATUS(status) == kNoContextExit);
-    if (outOfTrialTime || lostContext) {
-      const std::int32_t cause = outOfTrialTime ? kOutOfTime : kNoContext;
-      for (; next < count; ++next) {
-        SendVerdict(outFd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
-      }
+    if (outOfTrialTime) {
+      RefuseRest(outFd, next, count, kOutOfTime);
       break;
     }
-    // Stopped just after it finished a pair: the next pair was not begun, so it gets a fresh
-    // worker. One that died between two pairs by itself is charged with the next one, so
-    // every new worker makes progress.
-    if (!worker.inPair && (overTime || overMemory)) continue;
-    ShaderVerdict verdict = ShaderVerdict::Crashed;
-    std::int32_t detail = 0;
-    if (overTime) {
-      verdict = ShaderVerdict::TimedOut;
-    } else if (overMemory || (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryExit)) {
-      verdict = ShaderVerdict::OutOfMemory;
-    } else if (WIFSIGNALED(status)) {
-      detail = WTERMSIG(status);
-    } else if (WIFEXITED(status)) {
-      detail = -WEXITSTATUS(status);
+    // Every worker makes its context before it reads its pair: one that could not, could not
+    // for the next pair either.
+    if (worker.said == 0 && !worker.forged) {
+      const bool threaded = WIFEXITED(status) && WEXITSTATUS(status) == kThreadedExit;
+      RefuseRest(outFd, next, count, threaded ? kThreadedWindow : kNoContext);
+      break;
     }
-    SendVerdict(outFd, next++, verdict, worker.step, detail);
+    const VerdictRecord record = Judge(worker, status, overTime, overMemory);
+    SendVerdict(outFd, next, record.verdict, record.step, record.detail);
   }
   _exit(0);
 }

@@ -106,24 +106,27 @@ $(grep Threads "/proc/$worker/status")"
 }
 
 killed="refused: compiling it crashed the driver in a trial run (signal 31)"
+# Executable memory is refused only on the window path: without a window the worker draws, and
+# the renderer's JIT needs it.
 got="$(probe hold secret write xinherited selfmem environ tcp abstract unixpath xconnect exec \
-  fork rwx iouring personality dumpable killgame killbroker ptrace)"
+  fork iouring personality dumpable killgame killbroker ptrace)"
 expected="hold passed
 secret passed
 write passed
 xinherited passed
 selfmem passed
 environ passed
-$(for n in tcp abstract unixpath xconnect exec fork rwx iouring personality dumpable killgame \
+$(for n in tcp abstract unixpath xconnect exec fork iouring personality dumpable killgame \
   killbroker ptrace; do echo "$n $killed"; done)"
 [ "$got" = "$expected" ] || fail "shader worker, no display: unexpected verdicts:
 $got"
 # The hidden-window path: the worker made its context on the display, then let go of it.
-got="$(VELLORAN_TRIAL_GLX=1 probe hold xinherited xconnect tcp)"
+got="$(VELLORAN_TRIAL_GLX=1 probe hold xinherited xconnect tcp rwx)"
 [ "$got" = "hold passed
 xinherited passed
 xconnect $killed
-tcp $killed" ] || fail "shader worker, hidden window: unexpected verdicts:
+tcp $killed
+rwx $killed" ] || fail "shader worker, hidden window: unexpected verdicts:
 $got"
 [ ! -e "$RUN/outside/heard" ] || fail "a listener was reached"
 [ ! -e "$RUN/outside/written" ] || fail "a shader worker wrote a file outside"
