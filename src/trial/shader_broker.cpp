@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "trial/channel.h"
 #include "trial/confinement.h"
@@ -173,9 +174,13 @@ void RefuseUndrawable(bool draws, const std::string& source) {
 
 // ---- broker ------------------------------------------------------------------------------
 
+// Workers at once: making a context is most of a worker's time, and two cores make two at once.
+constexpr std::size_t kParallelWorkers = 2;
+
 struct RunningWorker {
   pid_t pid = -1;
   int reportFd = -1;
+  std::size_t pair = 0;
   double started = 0.0;
   std::size_t said = 0;  // how much of kSequence it has reported, in order
   bool forged = false;   // it wrote anything else
@@ -212,6 +217,7 @@ bool StartWorker(const ShaderTrial& trial, std::size_t pair, const ShaderTrialDr
   worker = RunningWorker{};
   worker.pid = pid;
   worker.reportFd = readFd;
+  worker.pair = pair;
   worker.started = MonotonicSeconds();
   return true;
 }
@@ -272,7 +278,21 @@ VerdictRecord Judge(const RunningWorker& worker, int status, bool overTime, bool
   return record;
 }
 
-// Tries every pair in order, a fresh worker for each, so no worker can speak for another pair.
+// Ends a worker and reads what it wrote to the end; its exit status.
+int StopWorker(RunningWorker& worker, const ShaderTrialLimits& limits, bool kill) {
+  if (kill) ::kill(worker.pid, SIGKILL);
+  int status = 0;
+  while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  while (TakeReport(worker, limits) > 0) {
+  }
+  close(worker.reportFd);
+  return status;
+}
+
+// Tries the pairs in order, a fresh worker for each, so no worker can speak for another pair.
+// Verdicts go to the game as each worker ends; a cause that stops the whole trial refuses every
+// pair still without one.
 [[noreturn]] void RunBroker(const ShaderTrial& trial, const ShaderTrialDriver& driver, int outFd,
                             pid_t game, double deadline) {
   DieWithParent(game);
@@ -280,52 +300,58 @@ VerdictRecord Judge(const RunningWorker& worker, int status, bool overTime, bool
   signal(SIGPIPE, SIG_DFL);
   const ShaderTrialLimits& limits = trial.limits;
   const std::size_t count = trial.pairs.size();
-  for (std::size_t next = 0; next < count; ++next) {
-    RunningWorker worker;
-    if (MonotonicSeconds() > deadline) {
-      RefuseRest(outFd, next, count, kOutOfTime);
-      break;
+  std::size_t next = 0;
+  std::vector<RunningWorker> running;
+  const auto refuseAll = [&](NotTriedCause cause) {
+    for (RunningWorker& other : running) {
+      StopWorker(other, limits, true);
+      SendVerdict(outFd, other.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
     }
-    if (!StartWorker(trial, next, driver, worker)) {
-      RefuseRest(outFd, next, count, kNoProcess);
-      break;
+    RefuseRest(outFd, next, count, cause);
+    _exit(0);
+  };
+  while (next < count || !running.empty()) {
+    while (next < count && running.size() < kParallelWorkers) {
+      if (MonotonicSeconds() > deadline) refuseAll(kOutOfTime);
+      RunningWorker worker;
+      if (!StartWorker(trial, next, driver, worker)) refuseAll(kNoProcess);
+      ++next;
+      running.push_back(worker);
     }
-    bool overTime = false, overMemory = false, outOfTrialTime = false;
-    for (;;) {
-      pollfd report{worker.reportFd, POLLIN, 0};
-      poll(&report, 1, 5);
-      if (TakeReport(worker, limits) == 0) break;
+    std::vector<pollfd> reports;
+    for (const RunningWorker& worker : running) reports.push_back({worker.reportFd, POLLIN, 0});
+    poll(reports.data(), reports.size(), 5);
+    for (std::size_t i = 0; i < running.size();) {
+      RunningWorker worker = running[i];
+      const bool ended = TakeReport(worker, limits) == 0;
       const double now = MonotonicSeconds();
-      outOfTrialTime = now > deadline;
+      const bool outOfTrialTime = now > deadline;
       // Making the context gets the time of one pair.
       const bool ready = worker.said > 0;
-      overTime = worker.said > 1 ? now - worker.pairStarted > limits.pairSeconds
-                                 : !ready && now - worker.started > limits.pairSeconds;
-      overMemory = ready && ResidentBytes(worker.pid) > worker.residentLimit;
-      if (worker.forged || outOfTrialTime || overTime || overMemory) {
-        kill(worker.pid, SIGKILL);
-        break;
+      const bool overTime = worker.said > 1 ? now - worker.pairStarted > limits.pairSeconds
+                                            : !ready && now - worker.started > limits.pairSeconds;
+      const bool overMemory = ready && ResidentBytes(worker.pid) > worker.residentLimit;
+      if (!ended && !worker.forged && !outOfTrialTime && !overTime && !overMemory) {
+        running[i++] = worker;
+        continue;
       }
+      running.erase(running.begin() + static_cast<long>(i));
+      const int status = StopWorker(worker, limits, !ended);
+      if (outOfTrialTime) {
+        SendVerdict(outFd, worker.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, kOutOfTime);
+        refuseAll(kOutOfTime);
+      }
+      // Every worker makes its context before it reads its pair: one that could not, could
+      // not for the other pairs either.
+      if (worker.said == 0 && !worker.forged) {
+        const bool threaded = WIFEXITED(status) && WEXITSTATUS(status) == kThreadedExit;
+        const NotTriedCause cause = threaded ? kThreadedWindow : kNoContext;
+        SendVerdict(outFd, worker.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
+        refuseAll(cause);
+      }
+      const VerdictRecord record = Judge(worker, status, overTime, overMemory);
+      SendVerdict(outFd, worker.pair, record.verdict, record.step, record.detail);
     }
-    int status = 0;
-    while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    while (TakeReport(worker, limits) > 0) {
-    }
-    close(worker.reportFd);
-    if (outOfTrialTime) {
-      RefuseRest(outFd, next, count, kOutOfTime);
-      break;
-    }
-    // Every worker makes its context before it reads its pair: one that could not, could not
-    // for the next pair either.
-    if (worker.said == 0 && !worker.forged) {
-      const bool threaded = WIFEXITED(status) && WEXITSTATUS(status) == kThreadedExit;
-      RefuseRest(outFd, next, count, threaded ? kThreadedWindow : kNoContext);
-      break;
-    }
-    const VerdictRecord record = Judge(worker, status, overTime, overMemory);
-    SendVerdict(outFd, next, record.verdict, record.step, record.detail);
   }
   _exit(0);
 }
