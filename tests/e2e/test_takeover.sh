@@ -92,12 +92,12 @@ probe() {
   local pid=$!
   # The worker is the probe's grandchild; it holds for 3 s in its "hold" compile.
   for ((i = 0; i < 300; i++)); do
+    # Two workers run at once; the oldest is the "hold" pair's.
     for child in $(pgrep -P "$pid" || true); do
-      for grandchild in $(pgrep -P "$child" || true); do
-        if grep -q '^Seccomp:[[:space:]]*2' "/proc/$grandchild/status" 2>/dev/null; then
-          worker=$grandchild
-        fi
-      done
+      grandchild="$(pgrep -o -P "$child" || true)"
+      if [ -n "$grandchild" ] && grep -q '^Seccomp:[[:space:]]*2' "/proc/$grandchild/status" 2>/dev/null; then
+        worker=$grandchild
+      fi
     done
     [ -n "$worker" ] && break || sleep 0.1
   done
