@@ -16,6 +16,15 @@
 
 namespace {
 
+// A source's own words reach the driver's log (#error repeats its line as written), so the log
+// keeps its lines and printable ASCII only: a file cannot send the terminal a control sequence.
+void MakePrintable(char (&infoLog)[512]) {
+  for (char& c : infoLog) {
+    if (c == '\0') break;
+    if (c != '\n' && (c < 0x20 || c > 0x7e)) c = '?';
+  }
+}
+
 // Compiles one stage; on failure prints `message` (which ends in its own newline) and the
 // driver's log.
 GLuint CompileStage(GLenum stage, const std::string& source, const char* message,
@@ -28,6 +37,7 @@ GLuint CompileStage(GLenum stage, const std::string& source, const char* message
   glGetShaderiv(shader, GL_COMPILE_STATUS, &success);
   if (!success) {
     glGetShaderInfoLog(shader, 512, nullptr, infoLog);
+    MakePrintable(infoLog);
     std::cout << message << infoLog << std::endl;
   }
   return shader;
@@ -93,6 +103,7 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath) {
   glGetProgramiv(programId, GL_LINK_STATUS, &success);
   if (!success) {
     glGetProgramInfoLog(programId, 512, nullptr, infoLog);
+    MakePrintable(infoLog);
     std::cout << "ERROR::SHADER::PROGRAM::LINKING_FAILED\n" << infoLog << std::endl;
   }
   // The program keeps its attached stages alive; only our handles go.

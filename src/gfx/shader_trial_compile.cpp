@@ -1,11 +1,12 @@
-// shader_trial_compile.cpp: a GL 3.3 core context for a shader trial worker, and the compile
-// and link calls of Shader (shader.cpp) without their reports.
+// shader_trial_compile.cpp: a GL 3.3 core context for a shader trial worker, the compile and
+// link calls of Shader (shader.cpp) without their reports, and one draw of the linked program.
 //
 // The context comes from EGL with no surface and no display connection where Mesa offers that
 // (EGL_MESA_platform_surfaceless), so a worker taken over by a shader holds no connection to
-// the X server. Elsewhere, or with VELLORAN_TRIAL_GLX set (to try that path), it is a hidden
-// GLFW window as the game's own. Either way the worker only compiles and links: drawing would
-// need executable memory (llvmpipe's JIT) and, with a window, the display.
+// the X server; there it also draws each program once into a small target of its own, since
+// the software renderer generates a program's machine code only at its first draw. Elsewhere,
+// or with VELLORAN_TRIAL_GLX set (to try that path), it is a hidden GLFW window as the game's
+// own, and the worker only compiles and links: drawing there would talk to the display.
 #include "gfx/shader_trial_compile.h"
 
 #include <unistd.h>
@@ -21,6 +22,18 @@
 // clang-format on
 
 namespace {
+
+constexpr GLsizei kTrialTargetSide = 16;  // the draw's target: its cost is the code, not pixels
+
+// A colour texture of the trial target's size.
+GLuint TinyTarget(GLint format, GLenum layout, GLenum type) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, format, kTrialTargetSide, kTrialTargetSide, 0, layout, type,
+               nullptr);
+  return texture;
+}
 
 TrialContextKind PickTrialContext() {
   if (std::getenv("VELLORAN_TRIAL_GLX")) return TrialContextKind::Window;
@@ -39,7 +52,8 @@ bool LoadEntryPoints() {
   if (loaded != GLEW_OK && loaded != GLEW_ERROR_NO_GLX_DISPLAY) return false;
   glGetError();  // GLEW's extension probe leaves GL_INVALID_ENUM behind in a core context
   return glCreateShader && glShaderSource && glCompileShader && glGetShaderiv && glCreateProgram &&
-         glAttachShader && glLinkProgram && glGetProgramiv && glDeleteShader && glDeleteProgram;
+         glAttachShader && glLinkProgram && glGetProgramiv && glGenFramebuffers &&
+         glGenVertexArrays && glGetActiveUniform && glUniform1i;
 }
 
 bool OpenHeadlessContext() {
@@ -97,16 +111,86 @@ unsigned CompileTrialStage(bool vertex, const std::string& source) {
   return shader;
 }
 
-void LinkTrialStages(unsigned vertex, unsigned fragment) {
+// The worker ends after its pair, so nothing here is ever deleted.
+unsigned LinkTrialStages(unsigned vertex, unsigned fragment) {
   const GLuint program = glCreateProgram();
   glAttachShader(program, vertex);
   glAttachShader(program, fragment);
   glLinkProgram(program);
   GLint success = 0;
   glGetProgramiv(program, GL_LINK_STATUS, &success);
-  glDeleteShader(vertex);
-  glDeleteShader(fragment);
-  glDeleteProgram(program);
+  return program;
+}
+
+// A 1 x 1 texture of `target`, complete, so sampling reads texels as in the game.
+GLuint TinyTexture(GLenum target) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(target, texture);
+  const unsigned char texel[3] = {128, 128, 128};
+  const bool cube = target == GL_TEXTURE_CUBE_MAP;
+  for (int face = 0; face < (cube ? 6 : 1); ++face) {
+    const GLenum image = cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : target;
+    glTexImage2D(image, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
+  }
+  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  return texture;
+}
+
+// Every sampler on a unit of its own with a texture of its kind: samplers of two kinds left on
+// one unit would make the draw fail before the renderer builds anything.
+void BindSamplers(GLuint program) {
+  GLint uniforms = 0;
+  glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &uniforms);
+  GLint unit = 0;
+  for (GLint i = 0; i < uniforms && unit < 16; ++i) {
+    char name[256];
+    GLint size = 0;
+    GLenum type = 0;
+    glGetActiveUniform(program, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
+    const GLenum target = type == GL_SAMPLER_2D     ? GL_TEXTURE_2D
+                          : type == GL_SAMPLER_CUBE ? GL_TEXTURE_CUBE_MAP
+                                                    : 0;
+    if (target == 0) continue;
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    TinyTexture(target);
+    glUniform1i(glGetUniformLocation(program, name), unit++);
+  }
+}
+
+// One draw with the state of the pass that uses the program, into a 16 x 16 target of the
+// pass's kind, waited for: that is when the renderer generates the program's code.
+void DrawTrialProgram(unsigned program, const ShaderPassState& pass) {
+  GLuint target = 0;
+  glGenFramebuffers(1, &target);
+  glBindFramebuffer(GL_FRAMEBUFFER, target);
+  if (pass.colour) {
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           TinyTarget(GL_RGB, GL_RGB, GL_UNSIGNED_BYTE), 0);
+  } else {
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+  }
+  GLuint depth = 0;
+  glGenRenderbuffers(1, &depth);
+  glBindRenderbuffer(GL_RENDERBUFFER, depth);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kTrialTargetSide, kTrialTargetSide);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+  glViewport(0, 0, kTrialTargetSide, kTrialTargetSide);
+  if (pass.depthTest) glEnable(GL_DEPTH_TEST);
+  glDepthFunc(pass.depthLessEqual ? GL_LEQUAL : GL_LESS);
+  if (pass.blend) glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColorMask(!pass.alphaOnly, !pass.alphaOnly, !pass.alphaOnly, GL_TRUE);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_CLIP_DISTANCE0);
+  glUseProgram(program);
+  BindSamplers(program);
+  GLuint vertexArray = 0;
+  glGenVertexArrays(1, &vertexArray);
+  glBindVertexArray(vertexArray);
+  glDrawArrays(GL_TRIANGLES, 0, 3);
+  glFinish();
 }
 
 bool TrialOutOfMemory() {
@@ -122,6 +206,6 @@ bool TrialOutOfMemory() {
 }  // namespace
 
 ShaderTrialDriver GameShaderTrialDriver() {
-  return ShaderTrialDriver{PickTrialContext, OpenTrialContext, CompileTrialStage, LinkTrialStages,
-                           TrialOutOfMemory};
+  return ShaderTrialDriver{PickTrialContext, OpenTrialContext, CompileTrialStage,
+                           LinkTrialStages,  DrawTrialProgram, TrialOutOfMemory};
 }

@@ -4,17 +4,26 @@
 #include "gfx/shader.h"
 #include "trial/shader_trial.h"
 
+// The state each program is drawn with (the passes set it), for its trial draw:
+// {drawn, colour, alphaOnly, blend, depthTest, depthLessEqual}.
+constexpr ShaderPassState kNeverDrawn{false};
+constexpr ShaderPassState kLitPass{};  // colour and depth, blending, LESS
+constexpr ShaderPassState kMaskPass{true, true, true, false};
+constexpr ShaderPassState kOverlayPass{true, true, false, true, false};
+constexpr ShaderPassState kSkyPass{true, true, false, true, true, true};
+constexpr ShaderPassState kDepthOnlyPass{true, false};
+
 // The eight pairs from shader/, in start-up order. The first three paths carry a leading "./";
 // both forms name the same folder.
 constexpr ShaderPairPaths kShaderPairs[8] = {
-    {"./shader/lamp.vertex", "./shader/lamp.fragment"},
-    {"./shader/water.vertex", "./shader/water.fragment"},
-    {"./shader/waterRefractionAlpha.vertex", "./shader/waterRefractionAlpha.fragment"},
-    {"shader/text.vertex", "shader/text.fragment"},
-    {"shader/screen.vertex", "shader/screen.fragment"},
-    {"shader/skybox.vertex", "shader/skybox.fragment"},
-    {"shader/shadow_mapping.vertex", "shader/shadow_mapping.fragment"},
-    {"shader/shadow_mapping_depth.vertex", "shader/shadow_mapping_depth.fragment"}};
+    {"./shader/lamp.vertex", "./shader/lamp.fragment", kNeverDrawn},
+    {"./shader/water.vertex", "./shader/water.fragment", kLitPass},
+    {"./shader/waterRefractionAlpha.vertex", "./shader/waterRefractionAlpha.fragment", kMaskPass},
+    {"shader/text.vertex", "shader/text.fragment", kOverlayPass},
+    {"shader/screen.vertex", "shader/screen.fragment", kLitPass},
+    {"shader/skybox.vertex", "shader/skybox.fragment", kSkyPass},
+    {"shader/shadow_mapping.vertex", "shader/shadow_mapping.fragment", kLitPass},
+    {"shader/shadow_mapping_depth.vertex", "shader/shadow_mapping_depth.fragment", kDepthOnlyPass}};
 
 struct ShaderSet {
   Shader lampShader;                  // built only; no pass uses it

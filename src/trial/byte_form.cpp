@@ -3,7 +3,6 @@
 //
 // Kept apart from the decoders themselves so that a build without the decoder libraries (the
 // browser's, which loads data baked into these forms) parses them with the same checks.
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -54,6 +53,14 @@ struct ByteReader {
 
 }  // namespace
 
+std::string PrintableWorkerText(const std::string& text) {
+  std::string shown = text.substr(0, kMaxWorkerTextBytes - 1);
+  for (char& c : shown) {
+    if (c < 0x20 || c > 0x7e) c = '?';
+  }
+  return shown;
+}
+
 std::string SerializeModel(const DecodedModel& model) {
   std::string out(1, model.loaded ? 'L' : 'F');
   PutBytes(out, model.error.data(), model.error.size());
@@ -77,6 +84,7 @@ bool ParseModel(const std::string& bytes, DecodedModel& model) {
   model.loaded = bytes[0] == 'L';
   std::uint64_t meshCount = 0;
   if (!reader.String(model.error) || !reader.U64(meshCount)) return false;
+  model.error = PrintableWorkerText(model.error);
   for (std::uint64_t m = 0; m < meshCount; ++m) {
     DecodedMesh mesh;
     std::uint64_t textureCount = 0;
@@ -193,12 +201,8 @@ bool ParseSound(const std::string& bytes, DecodedSound& sound) {
                     rate <= static_cast<std::uint64_t>(kMaxSoundRate) &&
                     (channels == 1 || channels == 2) && sound.samples.size() % channels == 0 &&
                     sound.samples.size() <= rate * kMaxSoundSeconds * channels;
-  // The error goes on one line of the game's output: short words, no control characters.
-  const bool oneLine =
-      sound.error.size() <= 256 && std::all_of(sound.error.begin(), sound.error.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
-      });
-  if (!oneLine || (loaded ? (sound.samples.empty() || !fits) : !sound.samples.empty())) {
+  sound.error = PrintableWorkerText(sound.error);
+  if (loaded ? (sound.samples.empty() || !fits) : !sound.samples.empty()) {
     sound = DecodedSound{};
     return false;
   }

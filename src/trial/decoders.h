@@ -96,6 +96,11 @@ DecodedPixels DecodeTextureFile(const std::string& folder, const std::string& na
 DecodedFont DecodeFontFile(const std::string& path);
 DecodedSound DecodeSoundFile(const std::string& path);
 
+// What the game prints of a text a worker sent (a decoder's error): what its 512-byte log
+// buffer holds, with every byte outside printable ASCII as '?', so a decoder taken over by its
+// file can neither begin a line of the game's output nor send the terminal a control sequence.
+std::string PrintableWorkerText(const std::string& text);
+
 // Byte forms for the trip from a worker process. Parsing checks every length against the
 // bytes at hand and fails rather than trusting them.
 std::string SerializeModel(const DecodedModel& model);

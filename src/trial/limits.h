@@ -31,6 +31,12 @@ constexpr int kMaxSoundRate = 96000;
 // Longest path a trial takes; a longer one cannot be opened on Linux anyway.
 constexpr std::size_t kMaxTrialPath = 4096;
 
+// A shader source tried where the trial cannot draw it (a window-backed trial context): the
+// cost of its first draw is then bounded only by its length.
+constexpr std::size_t kMaxUndrawnShaderBytes = std::size_t{8} << 10;
+// What the game prints of any text a trial worker sends back: the size of its log buffer.
+constexpr std::size_t kMaxWorkerTextBytes = 512;
+
 // ---- the trial ---------------------------------------------------------------------------
 // How the trial's workers are bounded, and how much the game takes from the trial in all.
 struct TrialLimits {

@@ -19,9 +19,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "trial/channel.h"
 #include "trial/confinement.h"
+#include "trial/limits.h"
 #include "trial/shader_confinement.h"
 
 namespace {
@@ -31,12 +33,11 @@ namespace {
 // the game would then repeat without any limit).
 constexpr std::size_t kMemoryMargin = std::size_t{16} << 20;
 
-// What a worker writes to the broker: context made, a step begins, a pair is done.
-constexpr char kReady = 'R';
-constexpr char kVertexStep = 'V';
-constexpr char kFragmentStep = 'F';
-constexpr char kLinkStep = 'L';
-constexpr char kPairDone = 'D';
+// What a worker writes to the broker, once each and in this order: context made, then the
+// step it begins. Only a worker that then exits normally has tried its pair; a worker taken
+// over by its source can still forge the rest of its own sequence, but never another pair's.
+constexpr char kSequence[] = {'R', 'V', 'F', 'L', 'D'};
+constexpr std::size_t kSequenceLength = sizeof kSequence;
 
 // Leaves a forked process with its standard streams on /dev/null and no other descriptor than
 // `keep`, which it returns as descriptor 3: the game's pipes and files are none of its business.
@@ -98,12 +99,16 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
   }
 }
 
+// The worker refuses a source it cannot draw and that is too long to be drawn safely untried.
+void RefuseUndrawable(bool draws, const std::string& source) {
+  if (!draws && source.size() > kMaxUndrawnShaderBytes) _exit(kTooLargeExit);
+}
+
 // Drops what it can before the driver loads, opens a context, confines itself, then builds
-// the pairs from `first` on exactly as the game will, saying before each step which one it
-// starts, so a death can be put down to its step.
-[[noreturn]] void RunWorker(const std::vector<ShaderPairTrial>& pairs, std::size_t first,
-                            const ShaderTrialDriver& driver, const ShaderTrialLimits& limits,
-                            int reportFd, pid_t broker) {
+// `pair` exactly as the game will and, without a window, draws it once, saying before each
+// step which one it starts, so a death can be put down to its step.
+[[noreturn]] void RunWorker(const ShaderPairTrial& pair, const ShaderTrialDriver& driver,
+                            const ShaderTrialLimits& limits, int reportFd, pid_t broker) {
   DieWithParent(broker);
   const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
   reportFd = fds.report;
@@ -111,7 +116,8 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
   // Without a window the worker needs no display: it cannot reach the X server at all. The
   // file system is closed before the driver loads, while the process has one thread (Landlock
   // binds only the thread that asks); a window needs the display's socket and its
-  // authority file first, so there it comes after, if the process still has one thread.
+  // authority file first, so there it comes after, and a worker whose context started a
+  // thread by then could not be bound: it tries nothing.
   const TrialContextKind kind = driver.pickContext();
   int landlock = 0;
   if (kind == TrialContextKind::Headless) {
@@ -120,7 +126,8 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
     landlock = RestrictFileSystem();
   }
   if (!driver.openContext(kind)) _exit(kNoContextExit);
-  if (kind == TrialContextKind::Window && ThreadCount(fds.status) == 1) {
+  if (kind == TrialContextKind::Window && LandlockAbi() > 0) {
+    if (ThreadCount(fds.status) != 1) _exit(kThreadedExit);
     landlock = RestrictFileSystem();
   }
   std::size_t limit = 0;
@@ -143,31 +150,40 @@ void CheckMemory(const ShaderTrialDriver& driver, std::size_t limit) {
                   ThreadCount(fds.status), landlock);
     DebugNote(fds, note);
   }
-  if (!ConfineShaderWorker(fds, limits.totalSeconds)) _exit(kUnconfinedExit);
-  Report(reportFd, kReady);
-  for (std::size_t i = first; i < pairs.size(); ++i) {
-    Report(reportFd, kVertexStep);
-    const unsigned vertex = driver.compileStage(true, pairs[i].vertex);
-    CheckMemory(driver, limit);
-    Report(reportFd, kFragmentStep);
-    const unsigned fragment = driver.compileStage(false, pairs[i].fragment);
-    CheckMemory(driver, limit);
-    Report(reportFd, kLinkStep);
-    driver.linkStages(vertex, fragment);
-    CheckMemory(driver, limit);
-    Report(reportFd, kPairDone);
-  }
+  // Drawing needs the renderer's machine code, so only a worker that draws may make memory
+  // executable; a window-backed one only compiles and links.
+  const bool draws = kind == TrialContextKind::Headless;
+  if (!ConfineShaderWorker(fds, limits.totalSeconds, draws)) _exit(kUnconfinedExit);
+  Report(reportFd, kSequence[0]);
+  Report(reportFd, kSequence[1]);
+  RefuseUndrawable(draws, pair.vertex);
+  const unsigned vertex = driver.compileStage(true, pair.vertex);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[2]);
+  RefuseUndrawable(draws, pair.fragment);
+  const unsigned fragment = driver.compileStage(false, pair.fragment);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[3]);
+  const unsigned program = driver.linkStages(vertex, fragment);
+  CheckMemory(driver, limit);
+  Report(reportFd, kSequence[4]);
+  if (draws && pair.pass.drawn) driver.drawProgram(program, pair.pass);
+  CheckMemory(driver, limit);
   _exit(0);
 }
 
 // ---- broker ------------------------------------------------------------------------------
 
+// Workers at once: making a context is most of a worker's time, and two cores make two at once.
+constexpr std::size_t kParallelWorkers = 2;
+
 struct RunningWorker {
   pid_t pid = -1;
   int reportFd = -1;
+  std::size_t pair = 0;
   double started = 0.0;
-  bool ready = false;   // its context is made
-  bool inPair = false;  // it has begun a step of the pair `next` and not finished it
+  std::size_t said = 0;  // how much of kSequence it has reported, in order
+  bool forged = false;   // it wrote anything else
   ShaderStep step = ShaderStep::Vertex;
   double pairStarted = 0.0;
   std::size_t residentLimit = 0;  // resident bytes it may reach
@@ -183,59 +199,100 @@ void SendVerdict(int fd, std::size_t pair, ShaderVerdict verdict, ShaderStep ste
   if (!WriteAll(fd, &record, sizeof record)) _exit(1);  // the game is gone or has stopped waiting
 }
 
-bool StartWorker(const ShaderTrial& trial, std::size_t first, const ShaderTrialDriver& driver,
+// Every pair from `next` on is refused untried for `cause`.
+void RefuseRest(int fd, std::size_t next, std::size_t count, NotTriedCause cause) {
+  for (; next < count; ++next)
+    SendVerdict(fd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
+}
+
+bool StartWorker(const ShaderTrial& trial, std::size_t pair, const ShaderTrialDriver& driver,
                  RunningWorker& worker) {
   const pid_t broker = getpid();
   int readFd = -1;
   const pid_t pid = ForkWithPipe(readFd, [&](int writeFd) {
-    RunWorker(trial.pairs, first, driver, trial.limits, writeFd, broker);
+    RunWorker(trial.pairs[pair], driver, trial.limits, writeFd, broker);
   });
   if (pid < 0) return false;
   fcntl(readFd, F_SETFL, O_NONBLOCK);
   worker = RunningWorker{};
   worker.pid = pid;
   worker.reportFd = readFd;
+  worker.pair = pair;
   worker.started = MonotonicSeconds();
   return true;
 }
 
-// Takes in what a worker wrote; the verdicts of the pairs it finished go to the game at once.
-// How many bytes there were: 0 at the end of its report, less when there are none yet.
-ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLimits& limits,
-                   int outFd) {
+// Takes in what a worker wrote and checks it against its sequence. How many bytes there were:
+// 0 at the end of its report, less when there are none yet.
+ssize_t TakeReport(RunningWorker& worker, const ShaderTrialLimits& limits) {
   char bytes[64];
   const ssize_t got = read(worker.reportFd, bytes, sizeof bytes);
-  for (ssize_t i = 0; i < got; ++i) {
-    switch (bytes[i]) {
-      case kReady:
-        worker.ready = true;
+  for (ssize_t i = 0; i < got && !worker.forged; ++i) {
+    if (worker.said == kSequenceLength || bytes[i] != kSequence[worker.said]) {
+      worker.forged = true;
+      break;
+    }
+    switch (worker.said++) {
+      case 0:  // its context is made: what it holds now is its own, not the pair's
         worker.residentLimit = ResidentBytes(worker.pid) + limits.memoryBytes;
         break;
-      case kVertexStep:
-        worker.inPair = true;
+      case 1:
         worker.step = ShaderStep::Vertex;
         worker.pairStarted = MonotonicSeconds();
         break;
-      case kFragmentStep:
+      case 2:
         worker.step = ShaderStep::Fragment;
         break;
-      case kLinkStep:
+      case 3:
         worker.step = ShaderStep::Link;
         break;
-      case kPairDone:
-        SendVerdict(outFd, next++, ShaderVerdict::Passed, ShaderStep::Link, 0);
-        worker.inPair = false;
-        worker.step = ShaderStep::Vertex;
-        break;
       default:
+        worker.step = ShaderStep::Draw;
         break;
     }
   }
   return got;
 }
 
-// Tries every pair in order, one worker at a time; a worker that dies costs its pair and a
-// fresh one goes on with the next.
+// How a worker that had its context and ended (or was ended) leaves its pair.
+VerdictRecord Judge(const RunningWorker& worker, int status, bool overTime, bool overMemory) {
+  VerdictRecord record;
+  record.verdict = ShaderVerdict::Crashed;
+  record.step = worker.step;
+  const bool exited = WIFEXITED(status);
+  if (worker.forged) {
+    record.verdict = ShaderVerdict::Forged;
+  } else if (overTime) {
+    record.verdict = ShaderVerdict::TimedOut;
+  } else if (overMemory || (exited && WEXITSTATUS(status) == kOutOfMemoryExit)) {
+    record.verdict = ShaderVerdict::OutOfMemory;
+  } else if (exited && WEXITSTATUS(status) == kTooLargeExit) {
+    record.verdict = ShaderVerdict::TooLarge;
+  } else if (exited && WEXITSTATUS(status) == 0 && worker.said == kSequenceLength) {
+    record.verdict = ShaderVerdict::Passed;
+  } else if (WIFSIGNALED(status)) {
+    record.detail = WTERMSIG(status);
+  } else if (exited) {
+    record.detail = -WEXITSTATUS(status);
+  }
+  return record;
+}
+
+// Ends a worker and reads what it wrote to the end; its exit status.
+int StopWorker(RunningWorker& worker, const ShaderTrialLimits& limits, bool kill) {
+  if (kill) ::kill(worker.pid, SIGKILL);
+  int status = 0;
+  while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  while (TakeReport(worker, limits) > 0) {
+  }
+  close(worker.reportFd);
+  return status;
+}
+
+// Tries the pairs in order, a fresh worker for each, so no worker can speak for another pair.
+// Verdicts go to the game as each worker ends; a cause that stops the whole trial refuses every
+// pair still without one.
 [[noreturn]] void RunBroker(const ShaderTrial& trial, const ShaderTrialDriver& driver, int outFd,
                             pid_t game, double deadline) {
   DieWithParent(game);
@@ -244,63 +301,57 @@ ssize_t TakeReport(RunningWorker& worker, std::size_t& next, const ShaderTrialLi
   const ShaderTrialLimits& limits = trial.limits;
   const std::size_t count = trial.pairs.size();
   std::size_t next = 0;
-  while (next < count) {
-    RunningWorker worker;
-    if (!StartWorker(trial, next, driver, worker)) {
-      for (; next < count; ++next) {
-        SendVerdict(outFd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, kNoProcess);
-      }
-      break;
+  std::vector<RunningWorker> running;
+  const auto refuseAll = [&](NotTriedCause cause) {
+    for (RunningWorker& other : running) {
+      StopWorker(other, limits, true);
+      SendVerdict(outFd, other.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
     }
-    bool overTime = false, overMemory = false, outOfTrialTime = false;
-    for (;;) {
-      pollfd report{worker.reportFd, POLLIN, 0};
-      poll(&report, 1, 5);
-      if (TakeReport(worker, next, limits, outFd) == 0) break;
+    RefuseRest(outFd, next, count, cause);
+    _exit(0);
+  };
+  while (next < count || !running.empty()) {
+    while (next < count && running.size() < kParallelWorkers) {
+      if (MonotonicSeconds() > deadline) refuseAll(kOutOfTime);
+      RunningWorker worker;
+      if (!StartWorker(trial, next, driver, worker)) refuseAll(kNoProcess);
+      ++next;
+      running.push_back(worker);
+    }
+    std::vector<pollfd> reports;
+    for (const RunningWorker& worker : running) reports.push_back({worker.reportFd, POLLIN, 0});
+    poll(reports.data(), reports.size(), 5);
+    for (std::size_t i = 0; i < running.size();) {
+      RunningWorker worker = running[i];
+      const bool ended = TakeReport(worker, limits) == 0;
       const double now = MonotonicSeconds();
-      outOfTrialTime = now > deadline;
+      const bool outOfTrialTime = now > deadline;
       // Making the context gets the time of one pair.
-      overTime = worker.inPair ? now - worker.pairStarted > limits.pairSeconds
-                               : !worker.ready && now - worker.started > limits.pairSeconds;
-      overMemory = worker.ready && ResidentBytes(worker.pid) > worker.residentLimit;
-      if (outOfTrialTime || overTime || overMemory) {
-        kill(worker.pid, SIGKILL);
-        break;
+      const bool ready = worker.said > 0;
+      const bool overTime = worker.said > 1 ? now - worker.pairStarted > limits.pairSeconds
+                                            : !ready && now - worker.started > limits.pairSeconds;
+      const bool overMemory = ready && ResidentBytes(worker.pid) > worker.residentLimit;
+      if (!ended && !worker.forged && !outOfTrialTime && !overTime && !overMemory) {
+        running[i++] = worker;
+        continue;
       }
-    }
-    int status = 0;
-    while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    // What it wrote just before it was stopped still counts (a pair it finished passed).
-    while (TakeReport(worker, next, limits, outFd) > 0) {
-    }
-    close(worker.reportFd);
-    if (next == count) break;
-    const bool lostContext =
-        !worker.ready || (WIFEXITED(status) && WEXITSTATUS(status) == kNoContextExit);
-    if (outOfTrialTime || lostContext) {
-      const std::int32_t cause = outOfTrialTime ? kOutOfTime : kNoContext;
-      for (; next < count; ++next) {
-        SendVerdict(outFd, next, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
+      running.erase(running.begin() + static_cast<long>(i));
+      const int status = StopWorker(worker, limits, !ended);
+      if (outOfTrialTime) {
+        SendVerdict(outFd, worker.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, kOutOfTime);
+        refuseAll(kOutOfTime);
       }
-      break;
+      // Every worker makes its context before it reads its pair: one that could not, could
+      // not for the other pairs either.
+      if (worker.said == 0 && !worker.forged) {
+        const bool threaded = WIFEXITED(status) && WEXITSTATUS(status) == kThreadedExit;
+        const NotTriedCause cause = threaded ? kThreadedWindow : kNoContext;
+        SendVerdict(outFd, worker.pair, ShaderVerdict::NotTried, ShaderStep::Vertex, cause);
+        refuseAll(cause);
+      }
+      const VerdictRecord record = Judge(worker, status, overTime, overMemory);
+      SendVerdict(outFd, worker.pair, record.verdict, record.step, record.detail);
     }
-    // Stopped just after it finished a pair: the next pair was not begun, so it gets a fresh
-    // worker. One that died between two pairs by itself is charged with the next one, so
-    // every new worker makes progress.
-    if (!worker.inPair && (overTime || overMemory)) continue;
-    ShaderVerdict verdict = ShaderVerdict::Crashed;
-    std::int32_t detail = 0;
-    if (overTime) {
-      verdict = ShaderVerdict::TimedOut;
-    } else if (overMemory || (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryExit)) {
-      verdict = ShaderVerdict::OutOfMemory;
-    } else if (WIFSIGNALED(status)) {
-      detail = WTERMSIG(status);
-    } else if (WIFEXITED(status)) {
-      detail = -WEXITSTATUS(status);
-    }
-    SendVerdict(outFd, next++, verdict, worker.step, detail);
   }
   _exit(0);
 }

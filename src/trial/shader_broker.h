@@ -9,9 +9,18 @@
 #include "trial/shader_trial.h"
 
 constexpr int kNoContextExit = 97;  // the worker could not make a GL context
+constexpr int kThreadedExit = 96;   // its window context started threads Landlock cannot bind
+constexpr int kTooLargeExit = 95;   // it cannot draw, and the source of its step is over the cap
 
 // Why a pair was not tried at all (the detail of a NotTried verdict).
-enum NotTriedCause : std::int32_t { kOutOfTime, kNoContext, kNoProcess, kTrialGone, kNotPlanned };
+enum NotTriedCause : std::int32_t {
+  kOutOfTime,
+  kNoContext,
+  kNoProcess,
+  kTrialGone,
+  kNotPlanned,
+  kThreadedWindow,
+};
 
 // One verdict, from the broker to the game.
 struct VerdictRecord {
@@ -22,6 +31,6 @@ struct VerdictRecord {
 };
 
 // Runs in the forked child and never returns: tries every pair of `trial` in order, one worker
-// at a time, and writes one VerdictRecord a pair to `outFd`, stopping at `deadline`.
+// a pair, and writes one VerdictRecord a pair to `outFd`, stopping at `deadline`.
 [[noreturn]] void RunShaderBroker(const ShaderTrial& trial, const ShaderTrialDriver& driver,
                                   int outFd, pid_t game, double deadline);

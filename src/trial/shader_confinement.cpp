@@ -85,8 +85,13 @@ void OnRefusedCall(int, siginfo_t* info, void*) {
   raise(SIGSYS);
 }
 
-bool InstallShaderFilter() {
+bool InstallShaderFilter(bool executableMemory) {
   const scmp_arg_cmp none{};
+  // Code may be made executable only for the software renderer's JIT, in a worker that draws.
+  // Such a worker holds no right an injected program could use that plain data cannot: the rest
+  // of this table binds native code as tightly as it binds the compiler.
+  const int checkExec = executableMemory ? 0 : 1;
+  const scmp_arg_cmp noExec = SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
   const std::uint64_t self = static_cast<std::uint64_t>(getpid());
   // Descriptors below the report are closed; a debug run keeps standard error above it.
   const std::uint64_t lastWritable = debugRun ? kDebugFd : kReportFd;
@@ -97,11 +102,11 @@ bool InstallShaderFilter() {
       {SCMP_SYS(write), SCMP_ACT_ERRNO(EBADF), 1, SCMP_A0(SCMP_CMP_GT, lastWritable)},
       // The memory watch re-reads its own status through the descriptor opened beforehand.
       {SCMP_SYS(pread64), SCMP_ACT_ALLOW, 1, SCMP_A0(SCMP_CMP_EQ, kStatusFd)},
-      // Memory: the compiler allocates freely. Never executable: the trial only compiles and
-      // links, it never runs a shader, so it needs no JIT, and injected code stays data.
+      // Memory: the compiler allocates freely. Executable only where the worker draws (see
+      // above); a window-backed worker never runs a shader, and injected code stays data there.
       {SCMP_SYS(brk), SCMP_ACT_ALLOW, 0, none},
-      {SCMP_SYS(mmap), SCMP_ACT_ALLOW, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)},
-      {SCMP_SYS(mprotect), SCMP_ACT_ALLOW, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)},
+      {SCMP_SYS(mmap), SCMP_ACT_ALLOW, checkExec, noExec},
+      {SCMP_SYS(mprotect), SCMP_ACT_ALLOW, checkExec, noExec},
       {SCMP_SYS(munmap), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(mremap), SCMP_ACT_ALLOW, 0, none},
       {SCMP_SYS(madvise), SCMP_ACT_ALLOW, 0, none},
@@ -194,9 +199,14 @@ ShaderWorkerFds PrepareShaderWorker(int reportFd) {
   return fds;
 }
 
-int RestrictFileSystem() {
+int LandlockAbi() {
   const long abi =
       syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+  return abi > 0 ? static_cast<int>(abi) : 0;
+}
+
+int RestrictFileSystem() {
+  const int abi = LandlockAbi();
   if (abi < 1) return 0;
   LandlockRuleset attributes{kFsFirstAbi, 0, 0};
   std::size_t size = sizeof attributes.handledFs;
@@ -230,7 +240,7 @@ std::size_t PeakAddressSpace(int statusFd) {
   return StatusField(statusFd, "VmPeak:") << 10;
 }
 
-bool ConfineShaderWorker(const ShaderWorkerFds& fds, double cpuSeconds) {
+bool ConfineShaderWorker(const ShaderWorkerFds& fds, double cpuSeconds, bool executableMemory) {
   // Whatever the driver left open (an X connection, a device) goes, and so do the standard
   // streams; in a debug run standard error stays, for the refused call's name.
   const unsigned keepUpTo = static_cast<unsigned>(fds.debug >= 0 ? kDebugFd : kStatusFd);
@@ -249,7 +259,7 @@ bool ConfineShaderWorker(const ShaderWorkerFds& fds, double cpuSeconds) {
   }
   // No other process of the user may trace it or read its memory.
   if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) return false;
-  return InstallShaderFilter();
+  return InstallShaderFilter(executableMemory);
 }
 
 void DebugNote(const ShaderWorkerFds& fds, const char* note) {

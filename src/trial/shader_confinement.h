@@ -4,8 +4,8 @@
 // take over. So it drops every right compiling does not need, in three layers: before the driver
 // loads, no X connection, one thread and a file system it can only read beneath /usr (Landlock,
 // where the kernel has it); once the context exists, no descriptor but its report and its own
-// memory figures, no new files or processes, and a system-call filter under which compiling and
-// linking can allocate memory and report, and nothing else.
+// memory figures, no new files or processes, and a system-call filter under which compiling,
+// linking and drawing can allocate memory and report, and nothing else.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +27,8 @@ ShaderWorkerFds PrepareShaderWorker(int reportFd);
 // file), refuses TCP binds and connects and, where the kernel can, abstract unix sockets and
 // signals to other processes. Returns the kernel's Landlock ABI used, 0 when it has none.
 int RestrictFileSystem();
+// The kernel's Landlock ABI, 0 when it has none.
+int LandlockAbi();
 // The process's threads, read through its status descriptor; 0 when it cannot be read.
 int ThreadCount(int statusFd);
 // The largest address space this process has had, read through its status descriptor. Plain
@@ -34,7 +36,8 @@ int ThreadCount(int statusFd);
 std::size_t PeakAddressSpace(int statusFd);
 // The last step, after the context exists: closes every descriptor but the report and the
 // status, forbids new files, processes and privileges, makes the process undumpable and
-// installs the filter (for every thread). False when any step failed.
-bool ConfineShaderWorker(const ShaderWorkerFds& fds, double cpuSeconds);
+// installs the filter (for every thread), which lets memory be made executable only with
+// `executableMemory` (a worker that draws). False when any step failed.
+bool ConfineShaderWorker(const ShaderWorkerFds& fds, double cpuSeconds, bool executableMemory);
 // In a debug run: writes `note` and a newline to the game's standard error.
 void DebugNote(const ShaderWorkerFds& fds, const char* note);

@@ -38,9 +38,20 @@ ShaderPairTrial ReadPair(const std::string& vertexPath, const std::string& fragm
 }
 
 std::string Reason(const ShaderTrial& trial, const VerdictRecord& record) {
-  const char* doing = record.step == ShaderStep::Link ? "linking it" : "compiling it";
+  const char* doing = record.step == ShaderStep::Draw   ? "drawing it"
+                      : record.step == ShaderStep::Link ? "linking it"
+                                                        : "compiling it";
   char words[160];
   switch (record.verdict) {
+    case ShaderVerdict::Forged:
+      std::snprintf(words, sizeof words, "its trial run sent a report out of order while %s",
+                    doing);
+      break;
+    case ShaderVerdict::TooLarge:
+      std::snprintf(words, sizeof words,
+                    "it is over %zu KiB, the most the trial takes when it cannot draw it",
+                    kMaxUndrawnShaderBytes >> 10);
+      break;
     case ShaderVerdict::Crashed:
       if (record.detail > 0) {
         std::snprintf(words, sizeof words, "%s crashed the driver in a trial run (signal %d)",
@@ -64,10 +75,11 @@ std::string Reason(const ShaderTrial& trial, const VerdictRecord& record) {
                       trial.limits.totalSeconds);
       } else {
         std::snprintf(words, sizeof words, "it could not be tried (%s)",
-                      record.detail == kNoContext    ? "no GL context for a trial run"
-                      : record.detail == kNoProcess  ? "no process for a trial run"
-                      : record.detail == kNotPlanned ? "it was not among the files tried"
-                                                     : "the trial ended early");
+                      record.detail == kNoContext        ? "no GL context for a trial run"
+                      : record.detail == kNoProcess      ? "no process for a trial run"
+                      : record.detail == kNotPlanned     ? "it was not among the files tried"
+                      : record.detail == kThreadedWindow ? "its trial run could not be confined"
+                                                         : "the trial ended early");
       }
       break;
     case ShaderVerdict::Pending:
@@ -84,6 +96,13 @@ void Judge(ShaderTrial& trial, const VerdictRecord& record) {
   pair.verdict = record.verdict;
   pair.step = record.step;
   pair.reason = Reason(trial, record);
+  if (record.verdict == ShaderVerdict::NotTried && record.detail == kThreadedWindow &&
+      !trial.saidThreads) {
+    trial.saidThreads = true;
+    std::fprintf(stderr,
+                 "velloran: the shader trial's window context started threads its file-system "
+                 "rules cannot bind; every shader is refused\n");
+  }
 }
 
 // Every pair still waiting is refused for `cause`.
@@ -117,6 +136,7 @@ bool StartShaderTrial(ShaderTrial& trial, const std::vector<ShaderPairPaths>& pa
   trial.limits = limits;
   for (const ShaderPairPaths& paths : pairs) {
     trial.pairs.push_back(ReadPair(paths.vertex, paths.fragment));
+    trial.pairs.back().pass = paths.pass;
   }
   const double started = MonotonicSeconds();
   trial.deadline = started + limits.totalSeconds + kDeadlineGrace;

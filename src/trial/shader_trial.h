@@ -26,13 +26,26 @@
 // one, else a hidden window on the display.
 enum class TrialContextKind : std::uint8_t { Headless, Window };
 
+// How the game draws a program, so its trial draw asks the driver for the same machine code
+// (the software renderer generates it per program and pipeline state).
+struct ShaderPassState {
+  bool drawn = true;            // false: built but never drawn
+  bool colour = true;           // false: the target holds depth only (the shadow map)
+  bool alphaOnly = false;       // only alpha is written
+  bool blend = true;            // source-alpha blending
+  bool depthTest = true;        // depth test on
+  bool depthLessEqual = false;  // LEQUAL rather than LESS
+};
+
 // What a worker runs, in a process of its own.
 struct ShaderTrialDriver {
   TrialContextKind (*pickContext)();  // asked before the worker drops any right
   // Makes a GL context of the game's kind and `kind` current; false if none.
   bool (*openContext)(TrialContextKind kind);
   unsigned (*compileStage)(bool vertex, const std::string& source);  // a compiled shader object
-  void (*linkStages)(unsigned vertex, unsigned fragment);  // links both, then deletes all three
+  unsigned (*linkStages)(unsigned vertex, unsigned fragment);        // the linked program
+  // Draws `program` once into a small target of its own with `pass`, and waits for the draw.
+  void (*drawProgram)(unsigned program, const ShaderPassState& pass);
   bool (*outOfMemory)();  // the driver reported running out of memory since the last call
 };
 
@@ -42,16 +55,18 @@ struct ShaderTrialLimits {
   double totalSeconds = 20.0;  // the whole trial, from its start: the game never waits longer
 };
 
-// The three steps of building a pair, in order.
-enum class ShaderStep : std::uint8_t { Vertex, Fragment, Link };
+// The steps of trying a pair, in order (the draw only where the worker has no window).
+enum class ShaderStep : std::uint8_t { Vertex, Fragment, Link, Draw };
 
 enum class ShaderVerdict : std::uint8_t {
   Pending,      // not judged yet
-  Passed,       // compiled and linked in its trial (successfully or not) and the worker lived
+  Passed,       // built (successfully or not) and drawn in its trial, and the worker exited
   Crashed,      // the worker died at `step`
   OutOfMemory,  // the worker needed more than its memory limit at `step`
   TimedOut,     // `step` took longer than the per-pair time
   NotTried,     // the trial's time ran out, or it could not run at all, before this pair
+  Forged,       // the worker's report broke its sequence at `step`
+  TooLarge,     // a window-backed worker cannot draw, and the source at `step` is over the cap
 };
 
 // One pair: its files as read once, and what its trial found.
@@ -61,6 +76,7 @@ struct ShaderPairTrial {
   bool read = false;         // both files were read
   std::string vertex;        // the vertex file's bytes (empty when not read)
   std::string fragment;      // the fragment file's bytes (empty when not read)
+  ShaderPassState pass;      // how the game draws it
   ShaderVerdict verdict = ShaderVerdict::Pending;
   ShaderStep step = ShaderStep::Vertex;  // a refused pair: the step that failed
   std::string reason;                    // a refused pair: why, in words for the player
@@ -72,12 +88,15 @@ struct ShaderTrial {
   double deadline = 0.0;  // monotonic seconds past which the game stops waiting
   ShaderTrialLimits limits;
   std::vector<ShaderPairTrial> pairs;  // in build order
+  bool saidThreads = false;            // the note on threads in the worker has been printed
 };
 
-// A vertex and a fragment file, by the paths the game will build them from.
+// A vertex and a fragment file, by the paths the game will build them from, and how it draws
+// the program.
 struct ShaderPairPaths {
   const char* vertex;
   const char* fragment;
+  ShaderPassState pass{};
 };
 
 // Reads every file of `pairs` and forks the broker that tries them in order. Call it while the

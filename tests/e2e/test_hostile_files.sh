@@ -87,7 +87,8 @@ peak_kib=$(awk '/^VmHWM/ {print $2}' "/proc/$GAME_PID/status")
 [ "$peak_kib" -lt $((1024 * 1024)) ] || fail "the game's peak memory is ${peak_kib} KiB"
 size="$(xwininfo -id "$WID" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')"
 [ "$size" = "1280x720" ] || fail "window is $size, not the default 1280x720"
-screenshot "$RUN/shot.png"
+# The window appears before the shader trial is done: the first frame may come seconds later.
+wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
 colours=$(convert "$RUN/shot.png" -format '%k' info:)
 [ "$colours" -gt 100 ] || fail "the picture is nearly uniform ($colours colours)"
 send_key Escape

@@ -1,15 +1,17 @@
 # Hostile shader files, all in one start: a few lines of nested macros that make the GL
-# driver's compiler take gigabytes and crash (generated here), a FIFO, a link to /dev/zero and
-# a file over the size cap. The game must print each pair's lines (a read failure for the three
-# files it cannot read, the trial's reason for the macro bomb), open its window in bounded time
-# and memory, render, leave with status 0 on Escape and leave no process behind.
+# driver's compiler take gigabytes and crash (generated here), a sky that compiles at once but
+# whose first draw would keep the software renderer generating code for minutes, a FIFO, a
+# link to /dev/zero and a file over the size cap. The game must print each pair's lines (a
+# read failure for the three files it cannot read, the trial's reason for the two bombs), open
+# its window in bounded time and memory, render, leave with status 0 on Escape and leave no
+# process behind.
 source "$(dirname "$0")/lib.sh"
 
 # Hard-linked copies of the data folders, so single files can be replaced (a model's textures
 # may not be links out of its folder).
 for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$RUN/$d"; done
 write_settings 1280 720 false
-rm -f "$RUN"/shader/{text.fragment,water.fragment,skybox.vertex,shadow_mapping.fragment}
+rm -f "$RUN"/shader/{lamp.vertex,text.fragment,water.fragment,skybox.fragment,shadow_mapping.fragment}
 
 # Each macro doubles the one before, 24 deep: 16 million terms from under 1 KB.
 {
@@ -19,8 +21,21 @@ rm -f "$RUN"/shader/{text.fragment,water.fragment,skybox.vertex,shadow_mapping.f
   echo 'out vec4 color;'
   echo 'void main() { color = vec4(D24); }'
 } > "$RUN/shader/text.fragment"
+# 1 200 chained steps, 56 KB: compiled and linked in about a second, drawn first in far more
+# than the trial's 5 s (3 600 such steps held the first frame 79 s at 742 MB).
+{
+  echo '#version 330 core'
+  echo 'out vec4 FragColor;'
+  echo 'in vec3 TexCoords;'
+  echo 'uniform samplerCube skybox;'
+  echo 'void main() {'
+  echo '  float x = TexCoords.x;'
+  for ((i = 0; i < 1200; i++)); do echo '  x = fract(sin(x) * 43758.5 + cos(x * 78.2));'; done
+  echo '  FragColor = vec4(texture(skybox, TexCoords).rgb * x, 1.0);'
+  echo '}'
+} > "$RUN/shader/skybox.fragment"
 ln -s /dev/zero "$RUN/shader/water.fragment"
-mkfifo "$RUN/shader/skybox.vertex"
+mkfifo "$RUN/shader/lamp.vertex"
 {
   echo '#version 330 core'
   echo 'out vec4 color;'
@@ -46,25 +61,30 @@ for p in /proc/[0-9]*; do
 done
 
 # The ERROR lines and the trial's reasons; the driver's own logs for the unread (empty)
-# sources vary with the driver and are left out.
+# sources vary with the driver and are left out. The sky's draw meets the time or the memory
+# limit first, as the machine's load has it.
 read="ERROR::SHADER::FILE_NOT_SUCCESFULLY_READ"
 fragment="ERROR::SHADER::FRAGMENT::COMPILATION_FAILED"
 link="ERROR::SHADER::PROGRAM::LINKING_FAILED"
 memory="compiling it needed more memory than allowed (256 MiB)"
+sky="drawing it: over a limit"
 expected="$read
-$fragment
-$link
-$fragment
-$memory
-$link
-$memory
-$read
 ERROR::SHADER::VERTEX::COMPILATION_FAILED
 $link
 $read
 $fragment
+$link
+$fragment
+$memory
+$link
+$memory
+$link
+$sky
+$read
+$fragment
 $link"
-got="$(grep -E '^(ERROR::|compiling it|linking it|it (was|could) not)' "$RUN/stdout" || true)"
+got="$(grep -E '^(ERROR::|compiling it|linking it|drawing it|it (was|could) not)' "$RUN/stdout" |
+  sed -E 's/^drawing it (took too long \(over 5 s\)|needed more memory than allowed \(256 MiB\))$/drawing it: over a limit/' || true)"
 [ "$got" = "$expected" ] || fail "unexpected lines:
 $got
 (wanted:

@@ -162,6 +162,18 @@ TEST(Shader, CompileLogIsCutAt511Characters) {
   EXPECT_EQ(log.size(), 511u);
 }
 
+// A source's #error text reaches the driver's log as written: on standard output it keeps its
+// lines but no terminal control sequence.
+TEST(Shader, CompileLogIsPrintable) {
+  ScratchDir dir;
+  WriteFile(dir / "s.vertex", kVertex);
+  WriteFile(dir / "s.fragment", "#version 330 core\n#error \x1b[2J\x1b]0;title\x07 end\n");
+  const std::string output =
+      CaptureStdout([&] { Shader((dir / "s.vertex").c_str(), (dir / "s.fragment").c_str()); });
+  EXPECT_NE(output.find("#error ?[2J?]0;title? end\n"), std::string::npos) << output;
+  for (const char c : output) EXPECT_TRUE(c == '\n' || (c >= 0x20 && c <= 0x7e)) << int(c);
+}
+
 namespace {
 // A stand-in for the trial's driver: a fragment source starting "//crash" crashes it.
 TrialContextKind TrialKind() {
@@ -177,7 +189,10 @@ unsigned TrialCompile(bool vertex, const std::string& source) {
   }
   return 0;
 }
-void TrialLink(unsigned, unsigned) {}
+unsigned TrialLink(unsigned, unsigned) {
+  return 0;
+}
+void TrialDraw(unsigned, const ShaderPassState&) {}
 bool TrialOutOfMemory() {
   return false;
 }
@@ -195,7 +210,7 @@ TEST(Shader, InstalledTrialBuildsTheTriedBytesOrRefuses) {
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{okVertex.c_str(), okFragment.c_str()}, {okVertex.c_str(), badFragment.c_str()}},
-      {TrialKind, TrialContext, TrialCompile, TrialLink, TrialOutOfMemory}));
+      {TrialKind, TrialContext, TrialCompile, TrialLink, TrialDraw, TrialOutOfMemory}));
   WriteFile(okFragment, kFragmentSyntaxError);  // changed after the trial read it
   InstallShaderTrial(&trial);
   Shader good, refused;

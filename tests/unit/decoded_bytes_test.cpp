@@ -119,8 +119,6 @@ TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
       {"a rate below what the game plays", kMinSoundRate - 1, 4, ""},
       {"a rate above it", kMaxSoundRate + 1, 4, ""},
       {"longer than the cap", kMinSoundRate, std::size_t{kMinSoundRate} * kMaxSoundSeconds + 1, ""},
-      {"an error that breaks the line", 22050, 0, "one\nERROR::SOUND:: two"},
-      {"an overlong error", 22050, 0, std::string(300, 'x')},
   };
   for (const Bad& b : bad) {
     DecodedSound lie;
@@ -135,4 +133,38 @@ TEST(DecodedBytes, SoundRoundTripsAndRefusesWhatNoDecoderSends) {
   std::string both = SerializeSound(sound);
   both[0] = 'F';
   EXPECT_FALSE(ParseSound(both, parsed));
+}
+
+// A decoder taken over by its file writes its own error text: whatever it sends reaches the
+// game's output as at most 511 printable characters on the error's own line, for every file
+// type that carries text back.
+TEST(DecodedBytes, AWorkersTextIsCappedAndPrintable) {
+  const struct {
+    const char* what;
+    std::string sent;
+    std::string printed;
+  } forged[] = {
+      {"clears the screen", "\x1b[2J\x1b]0;title\x07", "?[2J?]0;title?"},
+      {"starts a line of its own", "bad\nERROR::SHADER::PROGRAM::LINKING_FAILED\r",
+       "bad?ERROR::SHADER::PROGRAM::LINKING_FAILED?"},
+      {"8-bit controls and a NUL",
+       std::string("\x9b"
+                   "2J\0x\x7f",
+                   6),
+       "?2J?x?"},
+      {"over the log buffer", std::string(5000, 'x'), std::string(511, 'x')},
+      {"plain words", "Unable to open file \"a.dae\".", "Unable to open file \"a.dae\"."},
+  };
+  for (const auto& text : forged) {
+    DecodedModel model;
+    model.error = text.sent;
+    DecodedModel parsedModel;
+    ASSERT_TRUE(ParseModel(SerializeModel(model), parsedModel)) << text.what;
+    EXPECT_EQ(parsedModel.error, text.printed) << text.what;
+    DecodedSound sound;
+    sound.error = text.sent;
+    DecodedSound parsedSound;
+    ASSERT_TRUE(ParseSound(SerializeSound(sound), parsedSound)) << text.what;
+    EXPECT_EQ(parsedSound.error, text.printed) << text.what;
+  }
 }

@@ -1,5 +1,6 @@
-// Shader trial: what the broker makes of workers that crash, hang, exhaust memory or never get
-// a context, with a stand-in driver (no GL): each source text says what its "compile" does.
+// Shader trial: what the broker makes of workers that crash, hang, exhaust memory, never get a
+// context or forge their reports, with a stand-in driver (no GL): each source text says what
+// its "compile" does.
 #include "trial/shader_trial.h"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trial/limits.h"
@@ -22,7 +24,9 @@ namespace {
 
 // The stand-in's behaviour by source: "crash", "hang", "hog" (allocates without end), "quiet"
 // (the driver reports running out of memory), "linkcrash" (the link crashes), "escape" (opens a
-// socket, as a taken-over compiler would), "peek" (crashes if it can read a file of the user's);
+// socket, as a taken-over compiler would), "peek" (crashes if it can read a file of the user's),
+// "drawhang" (its first draw hangs), "say BYTES[, exit|, crash]" (writes BYTES on the report,
+// as a compiler taken over by its source could, then goes on, exits normally or crashes);
 // anything else compiles at once.
 // A crash by the default action of SIGSEGV, as a driver's would end (a sanitizer build's own
 // handler would turn it into an exit status).
@@ -32,6 +36,12 @@ void Crash() {
 }
 
 unsigned FakeCompile(bool, const std::string& source) {
+  if (source.rfind("say ", 0) == 0) {
+    const std::string bytes = source.substr(4, source.find(',') - 4);
+    if (write(3, bytes.data(), bytes.size()) < 0) Crash();  // the report's fixed place
+    if (source.find(", exit") != std::string::npos) _exit(0);
+    if (source.find(", crash") != std::string::npos) Crash();
+  }
   if (source == "crash") Crash();
   if (source == "hang") {
     for (;;) sleep(1);
@@ -41,16 +51,28 @@ unsigned FakeCompile(bool, const std::string& source) {
   if (source == "hog") {
     for (;;) std::memset(new char[16 << 20], 1, 16 << 20);
   }
-  return source == "linkcrash" ? 7 : source == "quiet" ? 9 : 1;
+  return source == "linkcrash" ? 7 : source == "quiet" ? 9 : source == "drawhang" ? 11 : 1;
 }
-void FakeLink(unsigned vertex, unsigned) {
+unsigned FakeLink(unsigned vertex, unsigned) {
   if (vertex == 7) Crash();
+  return vertex;
+}
+void FakeDraw(unsigned program, const ShaderPassState&) {
+  for (; program == 11;) sleep(1);
 }
 bool FakeOutOfMemory() {
   return false;
 }
 TrialContextKind Headless() {
   return TrialContextKind::Headless;
+}
+TrialContextKind Window() {
+  return TrialContextKind::Window;
+}
+// A window context that starts a thread, as some drivers' do.
+bool ThreadedContext(TrialContextKind) {
+  static std::thread idle([] { pause(); });
+  return true;
 }
 bool HaveContext(TrialContextKind) {
   return true;
@@ -81,6 +103,8 @@ struct Case {
   bool context;
   ShaderTrialLimits limits;
   std::vector<Expected> expected;
+  TrialContextKind (*pick)() = Headless;
+  bool (*open)(TrialContextKind) = nullptr;  // null: HaveContext or NoContext, by `context`
 };
 
 std::string WriteSource(const std::string& folder, const std::string& name,
@@ -98,7 +122,7 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
   // be met before the time limit.
   const ShaderTrialLimits roomy{std::size_t{64} << 20, 10.0, 20.0};
   const ShaderTrialLimits shortTrial{std::size_t{64} << 20, 5.0, 0.5};
-  const Expected passed{ShaderVerdict::Passed, ShaderStep::Link, ""};
+  const Expected passed{ShaderVerdict::Passed, ShaderStep::Draw, ""};
   const std::vector<Case> cases = {
       {"all pass", {"ok", "ok"}, true, quick, {passed, passed}},
       {"a crash costs its pair only",
@@ -144,11 +168,14 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
        {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
          "compiling it needed more memory than allowed (64 MiB)"},
         passed}},
+      // Two workers run at once: both hang, and the third pair never starts.
       {"the whole trial's time runs out",
-       {"hang", "ok"},
+       {"hang", "hang", "ok"},
        true,
        shortTrial,
        {{ShaderVerdict::NotTried, ShaderStep::Vertex,
+         "it was not tried within the shader trial's 0.5 s"},
+        {ShaderVerdict::NotTried, ShaderStep::Vertex,
          "it was not tried within the shader trial's 0.5 s"},
         {ShaderVerdict::NotTried, ShaderStep::Vertex,
          "it was not tried within the shader trial's 0.5 s"}}},
@@ -158,6 +185,67 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
        quick,
        {{ShaderVerdict::NotTried, ShaderStep::Vertex,
          "it could not be tried (no GL context for a trial run)"}}},
+      {"a first draw that hangs",
+       {"drawhang", "ok"},
+       true,
+       quick,
+       {{ShaderVerdict::TimedOut, ShaderStep::Draw, "drawing it took too long (over 0.5 s)"},
+        passed}},
+      // A worker speaks for its own pair only, in order, once, and only if it then exits.
+      {"a worker cannot vouch for the next pair",
+       {"say FLDRVFLD", "crash"},
+       true,
+       quick,
+       {{ShaderVerdict::Forged, ShaderStep::Draw,
+         "its trial run sent a report out of order while drawing it"},
+        {ShaderVerdict::Crashed, ShaderStep::Vertex,
+         "compiling it crashed the driver in a trial run (signal 11)"}}},
+      {"nor say one step many times",
+       {"say DDDDDDDD", "ok"},
+       true,
+       quick,
+       {{ShaderVerdict::Forged, ShaderStep::Vertex,
+         "its trial run sent a report out of order while compiling it"},
+        passed}},
+      {"nor reorder its steps",
+       {"say LF", "say FLD, exit", "say x"},
+       true,
+       quick,
+       {{ShaderVerdict::Forged, ShaderStep::Vertex,
+         "its trial run sent a report out of order while compiling it"},
+        // Its own whole sequence and a normal exit: what no check of the report can tell apart
+        // from a real trial (the game's own confinement is the answer to that).
+        passed,
+        {ShaderVerdict::Forged, ShaderStep::Vertex,
+         "its trial run sent a report out of order while compiling it"}}},
+      {"a whole sequence counts only from a worker that exits normally",
+       {"say FLD, crash", "say F, exit"},
+       true,
+       quick,
+       {{ShaderVerdict::Crashed, ShaderStep::Draw,
+         "drawing it crashed the driver in a trial run (signal 11)"},
+        {ShaderVerdict::Crashed, ShaderStep::Fragment,
+         "compiling it crashed the driver in a trial run (exit status 0)"}}},
+      // A window-backed worker cannot draw: a long source is refused instead, a short one never
+      // drawn.
+      {"a window context refuses long sources",
+       {"drawhang", std::string(kMaxUndrawnShaderBytes + 1, ' ')},
+       true,
+       quick,
+       {passed,
+        {ShaderVerdict::TooLarge, ShaderStep::Vertex,
+         "it is over 8 KiB, the most the trial takes when it cannot draw it"}},
+       Window},
+      {"a window context with threads is refused, fail closed",
+       {"ok", "ok"},
+       true,
+       quick,
+       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
+         "it could not be tried (its trial run could not be confined)"},
+        {ShaderVerdict::NotTried, ShaderStep::Vertex,
+         "it could not be tried (its trial run could not be confined)"}},
+       Window,
+       ThreadedContext},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,8 +261,10 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
     for (std::size_t i = 0; i < paths.size(); i += 2) {
       plan.push_back({paths[i].c_str(), paths[i + 1].c_str()});
     }
-    const ShaderTrialDriver driver{Headless, c.context ? HaveContext : NoContext, QuietCompile,
-                                   FakeLink, QuietOutOfMemory};
+    const ShaderTrialDriver driver{
+        c.pick,       c.open ? c.open : c.context ? HaveContext : NoContext,
+        QuietCompile, FakeLink,
+        FakeDraw,     QuietOutOfMemory};
     ShaderTrial trial;
     ASSERT_TRUE(StartShaderTrial(trial, plan, driver, c.limits));
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -202,7 +292,8 @@ TEST(ShaderTrial, FilesThatAreNotReadAndPairsNotPlanned) {
   const std::string large =
       WriteSource(folder, "large.fragment", std::string(kMaxShaderFileBytes + 1, ' '));
   const std::string missing = folder + "/missing.vertex";
-  const ShaderTrialDriver driver{Headless, HaveContext, FakeCompile, FakeLink, FakeOutOfMemory};
+  const ShaderTrialDriver driver{Headless, HaveContext, FakeCompile,
+                                 FakeLink, FakeDraw,    FakeOutOfMemory};
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{fifo.c_str(), ok.c_str()}, {missing.c_str(), large.c_str()}}, driver));
