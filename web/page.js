@@ -68,16 +68,27 @@ function start(event) {
 // pointer, every click goes to the captured canvas and never reaches the card.
 addEventListener('click', start);
 
-// Registered before the game's own listeners, so keys before the start only start the game
-// (the key that starts it neither paddles nor flips a view behind the card).
+// Every key goes to the game from here, by its place on the keyboard (event.code), never
+// through the browser GLFW's own listener: that one reads the layout's keyCode, so on an AZERTY
+// keyboard W would be the key labelled W, not the one under the left ring finger the desktop
+// drives with. Registered before the game's listeners, so they never see a key; keys before the
+// start only start the game (the key that starts it neither paddles nor flips a view).
 for (const type of ['keydown', 'keyup']) {
   addEventListener(type, (event) => {
-    if (gameKeys.has(event.code)) event.preventDefault();
-    if (phase === 'playing' || phase === 'ended') return;
     event.stopImmediatePropagation();
-    if (type === 'keydown' && event.code !== 'Escape' && !event.repeat) start(event);
+    if (capturing) { if (type === 'keydown') captureKey(event); return; }
+    if (gameKeys.has(event.code)) event.preventDefault();
+    learnLabel(event);
+    if (phase === 'playing') {
+      Module.ccall('velloran_key', null, ['string', 'number'],
+        [event.code, type === 'keyup' ? 0 : event.repeat ? 2 : 1]);
+    } else if (phase === 'ready' && type === 'keydown' && event.code !== 'Escape' && !event.repeat) {
+      start(event);
+    }
   }, true);
 }
+// Keys held when the page loses the focus would stay held: let go of them all.
+addEventListener('blur', () => { if (Module._velloran_release_keys) Module._velloran_release_keys(); });
 
 // Nor does the mouse or a finger turn the camera behind the card (the window's wheel counter is
 // registered after this one).
@@ -86,7 +97,7 @@ for (const type of ['mousemove', 'touchmove']) canvas.addEventListener(type, bef
 addEventListener('wheel', beforeStart, true);
 
 // Hidden is not played: the game stops its clock, and held keys are let go. A tab that is
-// hidden does not always blur the window first; the game's GLFW releases keys on blur.
+// hidden does not always blur the window first; the page releases keys on blur.
 document.addEventListener('visibilitychange', () => {
   if (document.hidden) dispatchEvent(new Event('blur'));
   if (Module._velloran_page_visible) Module._velloran_page_visible(document.hidden ? 0 : 1);
@@ -124,6 +135,7 @@ var Module = {
     fit();
     if (phase !== 'loading') return;
     statusLine.textContent = '';
+    applyStoredKeys();
     setPhase('ready');
     Module._velloran_page_visible(document.hidden ? 0 : 1);
   },

@@ -17,6 +17,7 @@
 #include <GLFW/glfw3.h>
 // clang-format on
 
+#include "app/controls.h"
 #include "app/gamepad.h"
 #include "app/session.h"
 
@@ -35,8 +36,8 @@ constexpr int kStandardAxisCount = 4;     // left x, left y, right x, right y: a
 
 const Game* watched = nullptr;  // the game the pads were last applied to, for the test hook
 
-bool KeyboardHolds(void* window, int key) {
-  return glfwGetKey(static_cast<GLFWwindow*>(window), key) == GLFW_PRESS;
+bool KeyboardHolds(void*, int key) {
+  return ControlsHold(key);
 }
 
 // One standard pad's reading; false when the device has too few buttons or axes to be one.

@@ -5,6 +5,8 @@
 
 #include <iterator>
 
+#include "app/controls.h"
+#include "app/desktop_keys.h"
 #include "app/desktop_pads.h"
 #include "app/mute_key.h"
 #include "app/session.h"
@@ -54,6 +56,11 @@ int RunVelloran() {
   static GameAudio audio;
   StartAudio(audio.output);
   InstallMuteKey(window, &audio);
+  // The player's keys, in front of every other key callback.
+  static Controls controls;
+  controls.bindings = LoadBindings(OptionsFolder());
+  controls.labels.label = DesktopKeyLabel;
+  InstallControls(window, game, controls);
 
   // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);

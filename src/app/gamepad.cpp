@@ -4,10 +4,10 @@
 // unless the keyboard still holds the key.
 #include "app/gamepad.h"
 
-#include <GLFW/glfw3.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include "scene/game_keys.h"
 
 namespace {
 
@@ -44,17 +44,17 @@ float TriggerTravel(float axis) {
 }  // namespace
 
 const PadBinding kPadBindings[kPadKeyCount] = {
-    {GLFW_KEY_W, {kPadDpadUp, -1}, kPadLeftY, -1.0f},
-    {GLFW_KEY_S, {kPadDpadDown, -1}, kPadLeftY, 1.0f},
-    {GLFW_KEY_A, {kPadDpadLeft, -1}, kPadLeftX, -1.0f},
-    {GLFW_KEY_D, {kPadDpadRight, -1}, kPadLeftX, 1.0f},
-    {GLFW_KEY_LEFT_SHIFT, {kPadLeftBumper, kPadRightBumper}, -1, 0.0f},
-    {GLFW_KEY_SPACE, {kPadA, -1}, -1, 0.0f},
-    {GLFW_KEY_F6, {kPadY, -1}, -1, 0.0f},
-    {GLFW_KEY_F3, {kPadB, -1}, -1, 0.0f},
-    {GLFW_KEY_F7, {kPadX, -1}, -1, 0.0f},
-    {GLFW_KEY_F2, {kPadStart, -1}, -1, 0.0f},
-    {GLFW_KEY_ESCAPE, {-1, -1}, -1, 0.0f},
+    {kKeyW, {kPadDpadUp, -1}, kPadLeftY, -1.0f},
+    {kKeyS, {kPadDpadDown, -1}, kPadLeftY, 1.0f},
+    {kKeyA, {kPadDpadLeft, -1}, kPadLeftX, -1.0f},
+    {kKeyD, {kPadDpadRight, -1}, kPadLeftX, 1.0f},
+    {kKeyLeftShift, {kPadLeftBumper, kPadRightBumper}, -1, 0.0f},
+    {kKeySpace, {kPadA, -1}, -1, 0.0f},
+    {kKeyF6, {kPadY, -1}, -1, 0.0f},
+    {kKeyF3, {kPadB, -1}, -1, 0.0f},
+    {kKeyF7, {kPadX, -1}, -1, 0.0f},
+    {kKeyF2, {kPadStart, -1}, -1, 0.0f},
+    {kKeyEscape, {-1, -1}, -1, 0.0f},
 };
 
 void MergePad(PadState& into, const PadState& pad) {
@@ -90,12 +90,12 @@ bool ApplyPad(Game& game, PadMemory& memory, const PadState& pad, float dt,
       }
     }
     if (holds && !memory.keyHeld[i]) {
-      quit = HandleKey(game, binding.key, GLFW_PRESS) || quit;
+      quit = HandleKey(game, binding.key, kKeyPress) || quit;
     } else if (holds) {
       // The keyboard may have released the key meanwhile; the pad still holds it.
       game.input.keyState[binding.key] = true;
     } else if (memory.keyHeld[i] && !KeyboardHolds(keyboard, binding.key)) {
-      HandleKey(game, binding.key, GLFW_RELEASE);
+      HandleKey(game, binding.key, kKeyRelease);
     }
     memory.keyHeld[i] = holds;
   }
