@@ -41,9 +41,11 @@ function fit() {
 addEventListener('resize', fit);
 
 // GLFW asks for the pointer before any click; a browser refuses that quietly only if the
-// refusal is caught.
+// refusal is caught. Before the start it is not granted at all: a captured pointer would send
+// every click to the canvas, and the card's Controls panel could not be used.
 const requestLock = canvas.requestPointerLock.bind(canvas);
 canvas.requestPointerLock = () => {
+  if (phase !== 'playing') return;
   const result = requestLock();
   if (result && result.catch) result.catch(() => {});
 };
@@ -79,7 +81,7 @@ for (const type of ['keydown', 'keyup']) {
     if (capturing) { if (type === 'keydown') captureKey(event); return; }
     if (gameKeys.has(event.code)) event.preventDefault();
     learnLabel(event);
-    if (phase === 'playing') {
+    if (phase === 'playing' || phase === 'ended') {
       Module.ccall('velloran_key', null, ['string', 'number'],
         [event.code, type === 'keyup' ? 0 : event.repeat ? 2 : 1]);
     } else if (phase === 'ready' && type === 'keydown' && event.code !== 'Escape' && !event.repeat) {

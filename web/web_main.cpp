@@ -79,6 +79,7 @@ struct PageClock {
 };
 PageClock page;
 bool endReported = false;  // the page has been told the game is over
+bool closed = false;       // the game has ended its loop: keys reach nothing
 
 // clang-format off
 EM_JS(double, PageNumber, (const char* name), {
@@ -217,6 +218,7 @@ void AnimationFrame() {
   const int ducks = game.state.ducksCollected, seconds = game.state.secondsShown;
   if (glfwWindowShouldClose(session.window)) {
     emscripten_cancel_main_loop();
+    closed = true;
     // The canvas and its last picture stay on the page, so GLFW is not ended (that would
     // take the canvas's size and with it the picture).
     session.ownsWindow = false;
@@ -259,7 +261,7 @@ EMSCRIPTEN_KEEPALIVE void velloran_rearm_mouse() {
 // repeat, 0 release. The page sends every key itself, as desktop GLFW would name its place,
 // because this GLFW reads the layout's keyCode and W would move with the layout.
 EMSCRIPTEN_KEEPALIVE void velloran_key(const char* code, int event) {
-  const int key = code ? KeyFromDomCode(code) : -1;
+  const int key = code && !closed ? KeyFromDomCode(code) : -1;
   if (key >= 0) FeedKey(key, event);
 }
 // The page lost the focus or was hidden: every key and control held is let go.
