@@ -49,7 +49,8 @@ bool ReadStandardPad(int slot, PadState& pad) {
     return false;
   }
   for (int i = 0; i < kStandardAxisCount; ++i) pad.axes[i] = axes[i];
-  const int known = buttonCount < 17 ? buttonCount : 17;
+  constexpr int kListed = sizeof(kStandardButtons) / sizeof(kStandardButtons[0]);
+  const int known = buttonCount < kListed ? buttonCount : kListed;
   for (int i = 0; i < known; ++i) {
     if (kStandardButtons[i] >= 0) pad.buttons[kStandardButtons[i]] = buttons[i] != 0;
   }
@@ -76,7 +77,7 @@ void ReadWebPads(Session& session) {
   Game& game = *session.game;
   watched = &game;
   const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard)) {
+  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
     glfwSetWindowShouldClose(session.window, GLFW_TRUE);
   }
 }

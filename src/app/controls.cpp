@@ -71,6 +71,10 @@ const Bindings& CurrentBindings() {
   return active ? active->bindings : defaults;
 }
 
+const Bindings* PadBindings() {
+  return active ? &active->bindings : nullptr;
+}
+
 bool ControlsHold(int gameKey) {
   const int action = ActionOfGameKey(gameKey);
   return active && action >= 0 && active->held.count[action] > 0;

@@ -31,6 +31,8 @@ void ChangeBindings(const Bindings& bindings);
 void RelabelKeys();
 // The bindings in use (defaults before InstallControls).
 const Bindings& CurrentBindings();
+// The bindings the pads should use (the defaults before InstallControls).
+const Bindings* PadBindings();
 // Whether a key or touch control holds the action the handlers know as `gameKey` (the pads
 // must not release what the keyboard still holds).
 bool ControlsHold(int gameKey);

@@ -65,7 +65,7 @@ void ReadDesktopPads(Session& session) {
   }
   Game& game = *session.game;
   const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard)) {
+  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
     glfwSetWindowShouldClose(session.window, GLFW_TRUE);
   }
 }

@@ -31,26 +31,27 @@ struct ActionInfo {
   const char* name;         // as options.conf spells it
   const char* description;  // as the help panel says it
   int gameKey;              // the key the game's handlers know the action by
+  int padButtons[2];        // pad buttons doing it by default (kPadButtonNames; -1: none)
 };
 // In the order the help panel lists them; row i is action i.
 inline constexpr ActionInfo kActions[kActionCount] = {
-    {Action::Forward, "forward", "paddle forward", kKeyW},
-    {Action::Back, "back", "paddle back", kKeyS},
-    {Action::Left, "left", "turn left", kKeyA},
-    {Action::Right, "right", "turn right", kKeyD},
-    {Action::Sprint, "sprint", "paddle harder", kKeyLeftShift},
-    {Action::Jump, "jump", "jump", kKeySpace},
-    {Action::View, "view", "seat or free camera", kKeyF6},
-    {Action::FrameTime, "frame_time", "frame time", kKeyF2},
-    {Action::Wireframe, "wireframe", "wireframe", kKeyF3},
-    {Action::Shadows, "shadows", "shadows", kKeyF7},
-    {Action::Mute, "mute", "sound on or off", kKeyM},
-    {Action::Quit, "quit", "quit", kKeyEscape},
-    {Action::Help, "help", "this help", kKeyF1},
-    {Action::CameraForward, "camera_forward", "free camera forward", kKeyUp},
-    {Action::CameraBack, "camera_back", "free camera back", kKeyDown},
-    {Action::CameraLeft, "camera_left", "free camera left", kKeyLeft},
-    {Action::CameraRight, "camera_right", "free camera right", kKeyRight},
+    {Action::Forward, "forward", "paddle forward", kKeyW, {11, -1}},
+    {Action::Back, "back", "paddle back", kKeyS, {13, -1}},
+    {Action::Left, "left", "turn left", kKeyA, {14, -1}},
+    {Action::Right, "right", "turn right", kKeyD, {12, -1}},
+    {Action::Sprint, "sprint", "paddle harder", kKeyLeftShift, {4, 5}},
+    {Action::Jump, "jump", "jump", kKeySpace, {0, -1}},
+    {Action::View, "view", "seat or free camera", kKeyF6, {3, -1}},
+    {Action::FrameTime, "frame_time", "frame time", kKeyF2, {7, -1}},
+    {Action::Wireframe, "wireframe", "wireframe", kKeyF3, {1, -1}},
+    {Action::Shadows, "shadows", "shadows", kKeyF7, {2, -1}},
+    {Action::Mute, "mute", "sound on or off", kKeyM, {-1, -1}},
+    {Action::Quit, "quit", "quit", kKeyEscape, {-1, -1}},
+    {Action::Help, "help", "this help", kKeyF1, {-1, -1}},
+    {Action::CameraForward, "camera_forward", "free camera forward", kKeyUp, {-1, -1}},
+    {Action::CameraBack, "camera_back", "free camera back", kKeyDown, {-1, -1}},
+    {Action::CameraLeft, "camera_left", "free camera left", kKeyLeft, {-1, -1}},
+    {Action::CameraRight, "camera_right", "free camera right", kKeyRight, {-1, -1}},
 };
 
 constexpr bool ActionsInOrder() {

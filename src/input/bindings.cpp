@@ -1,6 +1,7 @@
 // bindings.cpp: the bindings file's lines, and the counting of held keys per action.
 #include "input/bindings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -24,6 +25,7 @@ std::string Lower(std::string text) {
 struct BindingLine {
   int action;
   std::vector<int> keys;
+  std::vector<int> buttons;  // pad buttons
   int number;
 };
 
@@ -36,14 +38,25 @@ bool Bound(int key) {
 Bindings DefaultBindings() {
   Bindings bindings;
   for (signed char& action : bindings.keyAction) action = -1;
-  for (int i = 0; i < kActionCount; ++i) bindings.keyAction[kActions[i].gameKey] = i;
+  for (signed char& action : bindings.padAction) action = -1;
+  for (int i = 0; i < kActionCount; ++i) {
+    bindings.keyAction[kActions[i].gameKey] = static_cast<signed char>(i);
+    for (int button : kActions[i].padButtons) {
+      if (button >= 0) bindings.padAction[button] = static_cast<signed char>(i);
+    }
+  }
   return bindings;
+}
+
+bool PadCanDo(int action) {
+  return kActions[action].padButtons[0] >= 0;
 }
 
 Bindings ReadBindings(const std::string& text, const std::string& fileName,
                       std::vector<std::string>& notes) {
+  std::vector<std::pair<int, std::string>> numbered;  // told in line order at the end
   auto note = [&](int number, const std::string& what) {
-    notes.push_back(fileName + ":" + std::to_string(number) + ": " + what);
+    numbered.emplace_back(number, fileName + ":" + std::to_string(number) + ": " + what);
   };
   std::vector<BindingLine> lines;
   std::istringstream in(text);
@@ -66,19 +79,24 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
       note(number, "no action called \"" + name + "\"");
       continue;
     }
-    BindingLine binding{action, {}, number};
+    BindingLine binding{action, {}, {}, number};
     std::istringstream values(line.substr(equals + 1));
     std::string value;
     while (std::getline(values, value, ',')) {
       const std::string keyName = Trimmed(value);
       const int key = KeyFromName(keyName.c_str());
-      if (key < 0) {
+      const int button = PadButtonFromName(keyName.c_str());
+      if (button >= 0 && !PadCanDo(action)) {
+        note(number, "the pad cannot do " + name);
+      } else if (button >= 0) {
+        binding.buttons.push_back(button);
+      } else if (key < 0) {
         note(number, "no key called \"" + keyName + "\" (README lists the names)");
       } else {
         binding.keys.push_back(key);
       }
     }
-    if (!binding.keys.empty()) lines.push_back(binding);
+    if (!binding.keys.empty() || !binding.buttons.empty()) lines.push_back(binding);
   }
 
   // An action named with a usable key gives up its defaults before any key is handed out, so
@@ -86,7 +104,10 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
   Bindings bindings = DefaultBindings();
   for (const BindingLine& line : lines) {
     for (signed char& action : bindings.keyAction) {
-      if (action == line.action) action = -1;
+      if (action == line.action && !line.keys.empty()) action = -1;
+    }
+    for (signed char& action : bindings.padAction) {
+      if (action == line.action && !line.buttons.empty()) action = -1;
     }
   }
   std::vector<bool> fromFile(KeyCount, false);
@@ -102,6 +123,16 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
       bound = static_cast<signed char>(line.action);
       fromFile[key] = true;
     }
+    for (int button : line.buttons) {
+      signed char& bound = bindings.padAction[button];
+      if (bound >= 0 && bound != line.action) {
+        note(line.number, std::string(kPadButtonNames[button]) + " already does " +
+                              kActions[bound].name + ", not bound to " +
+                              kActions[line.action].name);
+        continue;
+      }
+      bound = static_cast<signed char>(line.action);
+    }
   }
   // An action whose every named key was refused keeps its own key, where that is still free:
   // a slip in the file must not leave the player without a way to jump or quit.
@@ -110,7 +141,17 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
     if (KeysOf(bindings, kActions[i].action).empty() && bindings.keyAction[own] < 0) {
       bindings.keyAction[own] = static_cast<signed char>(i);
     }
+    bool onPad = false;
+    for (signed char action : bindings.padAction) onPad = onPad || action == i;
+    for (int button : kActions[i].padButtons) {
+      if (!onPad && button >= 0 && bindings.padAction[button] < 0) {
+        bindings.padAction[button] = static_cast<signed char>(i);
+      }
+    }
   }
+  std::stable_sort(numbered.begin(), numbered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& line : numbered) notes.push_back(std::move(line.second));
   return bindings;
 }
 

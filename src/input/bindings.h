@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "input/actions.h"
+#include "input/key_names.h"
 #include "scene/canoe.h"  // KeyCount
 
 constexpr const char* kOptionsFile = "options.conf";
@@ -16,7 +17,8 @@ constexpr std::size_t kMaxOptionsBytes = 64 * 1024;  // a bindings file is a few
 constexpr std::size_t kMaxOptionsLine = 256;
 
 struct Bindings {
-  signed char keyAction[KeyCount];  // the action each physical key is bound to, or -1
+  signed char keyAction[KeyCount];             // the action each physical key is bound to, or -1
+  signed char padAction[kPadButtonNameCount];  // the same for each pad button
 };
 
 // Every action on the key it has always had.
@@ -27,6 +29,9 @@ Bindings DefaultBindings();
 // still count.
 Bindings ReadBindings(const std::string& text, const std::string& fileName,
                       std::vector<std::string>& notes);
+
+// Whether a pad button can do `action` (those the pad does by default).
+bool PadCanDo(int action);
 
 // The physical keys bound to `action`, in key-code order.
 std::vector<int> KeysOf(const Bindings& bindings, Action action);

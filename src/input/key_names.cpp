@@ -134,6 +134,19 @@ int KeyFromName(const char* name) {
   return -1;
 }
 
+const char* const kPadButtonNames[kPadButtonNameCount] = {
+    "Pad A",           "Pad B",  "Pad X",     "Pad Y",     "Pad LB",
+    "Pad RB",          nullptr,  "Pad Start", "Pad Guide", "Pad Left Stick",
+    "Pad Right Stick", "Pad Up", "Pad Right", "Pad Down",  "Pad Left"};
+
+int PadButtonFromName(const char* name) {
+  const std::string wanted = Folded(name);
+  for (int i = 0; i < kPadButtonNameCount; ++i) {
+    if (kPadButtonNames[i] && Folded(kPadButtonNames[i]) == wanted) return i;
+  }
+  return -1;
+}
+
 int KeyFromDomCode(const char* domCode) {
   for (const KeyName& row : kKeyNames) {
     if (std::strcmp(row.domCode, domCode) == 0) return row.key;

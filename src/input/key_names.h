@@ -18,3 +18,10 @@ int KeyFromName(const char* name);
 int KeyFromDomCode(const char* domCode);
 // The US name of `key`, or null for a key outside the table.
 const char* NameOfKey(int key);
+
+// The pad's buttons by name, in the usual gamepad layout's order (GLFW's); Back has no name,
+// as holding it quits and it is not the player's to move.
+constexpr int kPadButtonNameCount = 15;
+extern const char* const kPadButtonNames[kPadButtonNameCount];
+// The button called `name` ("Pad A", any case), or -1.
+int PadButtonFromName(const char* name);

@@ -28,7 +28,8 @@ struct BindingCase {
   const char* name;
   std::string text;
   std::vector<KeyStep> steps;
-  std::vector<std::string> notes;  // each note's start, in order
+  std::vector<std::string> notes;             // each note's start, in order
+  std::vector<std::pair<int, int>> pad = {};  // pad button, the action it does (-1: none)
 };
 
 constexpr int P = GLFW_PRESS, R = GLFW_RELEASE, T = GLFW_REPEAT;
@@ -84,6 +85,15 @@ TEST(Bindings, FilesAndKeySequences) {
         {GLFW_KEY_K, P, GLFW_KEY_K, P}},
        {"options.conf:1: no action called \"fly\"", "options.conf:2: no key called \"Wq\"",
         "options.conf:4: not a \"name = value\" line", "options.conf:5: line longer than 256"}},
+      {"pad buttons: moved, refused, and a key line leaves the pad alone",
+       "jump = Pad X\nshadows = pad guide\nview = Pad B\nmute = Pad Y\nforward = I",
+       {{GLFW_KEY_SPACE, P, GLFW_KEY_SPACE, P}},
+       {"options.conf:3: Pad B already does wireframe", "options.conf:4: the pad cannot do mute"},
+       {{GLFW_GAMEPAD_BUTTON_X, static_cast<int>(Action::Jump)},
+        {GLFW_GAMEPAD_BUTTON_A, -1},
+        {GLFW_GAMEPAD_BUTTON_GUIDE, static_cast<int>(Action::Shadows)},
+        {GLFW_GAMEPAD_BUTTON_Y, static_cast<int>(Action::View)},
+        {GLFW_GAMEPAD_BUTTON_DPAD_UP, static_cast<int>(Action::Forward)}}},
   };
   for (const BindingCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -92,6 +102,8 @@ TEST(Bindings, FilesAndKeySequences) {
     ASSERT_EQ(notes.size(), c.notes.size());
     for (std::size_t i = 0; i < notes.size(); ++i)
       EXPECT_EQ(notes[i].rfind(c.notes[i], 0), 0u) << notes[i];
+    for (const auto& [button, action] : c.pad)
+      EXPECT_EQ(bindings.padAction[button], action) << button;
     HeldControls held;
     for (const KeyStep& step : c.steps) {
       const GameKeyEvent out = TranslateKey(bindings, held, step.key, step.event);
