@@ -72,7 +72,6 @@ screenshot "$RUN/i.png"
 middle i
 by_w=$(changed hidden w)
 by_i=$(changed w i)
-echo "changed: W $by_w%, I $by_i%"
 [ "$by_w" -le 5 ] || fail "W still paddles with forward = I ($by_w% of the picture changed)"
 [ "$by_i" -ge 10 ] || fail "I does not paddle with forward = I ($by_i% of the picture changed)"
 
