@@ -66,8 +66,7 @@ function start(event) {
   Module._velloran_start();
   dispatchEvent(new Event('velloran-start'));
 }
-// Anywhere, not only on the card: where the browser granted GLFW's early request for the
-// pointer, every click goes to the captured canvas and never reaches the card.
+// Anywhere, not only on the card: a click on the picture around it starts the game too.
 addEventListener('click', start);
 
 // Every key goes to the game from here, by its place on the keyboard (event.code), never
