@@ -1,5 +1,6 @@
-# The source folders include one another one way only: app -> render -> gfx, and app and
-# render -> scene (a scene node reads its model's vertices for its box, so scene -> gfx too).
+# The source folders include one another one way only: app -> render -> gfx, app -> input ->
+# scene (the input room turns keys, pads and touch into the game's actions), and render ->
+# scene (a scene node reads its model's vertices for its box, so scene -> gfx too).
 # Nothing below the application shell reaches up into it, and the file trial (trial/) stands
 # on nothing of the game. Sound (audio/) stands beside render: it watches the scene and loads
 # through the trial, and nothing but the application shell calls it. Prints each offending line.
@@ -16,10 +17,11 @@ forbid() {  # folder, then the folders it must not include
     fi
   done
 }
-forbid render app audio
-forbid scene app render audio
-forbid gfx app render scene audio
-forbid trial app render scene gfx audio
-forbid audio app render
+forbid input app render gfx audio trial
+forbid render app audio input
+forbid scene app render audio input
+forbid gfx app render scene audio input
+forbid trial app render scene gfx audio input
+forbid audio app render input
 [ "$failed" = 0 ] || exit 1
 echo "include layers: ok"

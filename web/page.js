@@ -41,9 +41,11 @@ function fit() {
 addEventListener('resize', fit);
 
 // GLFW asks for the pointer before any click; a browser refuses that quietly only if the
-// refusal is caught.
+// refusal is caught. Before the start it is not granted at all: a captured pointer would send
+// every click to the canvas, and the card's Controls panel could not be used.
 const requestLock = canvas.requestPointerLock.bind(canvas);
 canvas.requestPointerLock = () => {
+  if (phase !== 'playing') return;
   const result = requestLock();
   if (result && result.catch) result.catch(() => {});
 };
@@ -64,20 +66,30 @@ function start(event) {
   Module._velloran_start();
   dispatchEvent(new Event('velloran-start'));
 }
-// Anywhere, not only on the card: where the browser granted GLFW's early request for the
-// pointer, every click goes to the captured canvas and never reaches the card.
+// Anywhere, not only on the card: a click on the picture around it starts the game too.
 addEventListener('click', start);
 
-// Registered before the game's own listeners, so keys before the start only start the game
-// (the key that starts it neither paddles nor flips a view behind the card).
+// Every key goes to the game from here, by its place on the keyboard (event.code), never
+// through the browser GLFW's own listener: that one reads the layout's keyCode, so on an AZERTY
+// keyboard W would be the key labelled W, not the one under the left ring finger the desktop
+// drives with. Registered before the game's listeners, so they never see a key; keys before the
+// start only start the game (the key that starts it neither paddles nor flips a view).
 for (const type of ['keydown', 'keyup']) {
   addEventListener(type, (event) => {
-    if (gameKeys.has(event.code)) event.preventDefault();
-    if (phase === 'playing' || phase === 'ended') return;
     event.stopImmediatePropagation();
-    if (type === 'keydown' && event.code !== 'Escape' && !event.repeat) start(event);
+    if (capturing) { if (type === 'keydown') captureKey(event); return; }
+    if (gameKeys.has(event.code)) event.preventDefault();
+    learnLabel(event);
+    if (phase === 'playing' || phase === 'ended') {
+      Module.ccall('velloran_key', null, ['string', 'number'],
+        [event.code, type === 'keyup' ? 0 : event.repeat ? 2 : 1]);
+    } else if (phase === 'ready' && type === 'keydown' && event.code !== 'Escape' && !event.repeat) {
+      start(event);
+    }
   }, true);
 }
+// Keys held when the page loses the focus would stay held: let go of them all.
+addEventListener('blur', () => { if (Module._velloran_release_keys) Module._velloran_release_keys(); });
 
 // Nor does the mouse or a finger turn the camera behind the card (the window's wheel counter is
 // registered after this one).
@@ -86,7 +98,7 @@ for (const type of ['mousemove', 'touchmove']) canvas.addEventListener(type, bef
 addEventListener('wheel', beforeStart, true);
 
 // Hidden is not played: the game stops its clock, and held keys are let go. A tab that is
-// hidden does not always blur the window first; the game's GLFW releases keys on blur.
+// hidden does not always blur the window first; the page releases keys on blur.
 document.addEventListener('visibilitychange', () => {
   if (document.hidden) dispatchEvent(new Event('blur'));
   if (Module._velloran_page_visible) Module._velloran_page_visible(document.hidden ? 0 : 1);
@@ -124,6 +136,7 @@ var Module = {
     fit();
     if (phase !== 'loading') return;
     statusLine.textContent = '';
+    applyStoredKeys();
     setPhase('ready');
     Module._velloran_page_visible(document.hidden ? 0 : 1);
   },

@@ -1,6 +1,6 @@
-// touch.js: on-screen controls for a touch screen. The thumb pad holds W/S/A/D by the thumb's
-// direction from its centre, Jump taps Space, View taps F6, Sprint latches Shift on and off
-// (a thumb cannot hold it beside the pad). Dragging on the picture looks around, as the mouse
+// touch.js: on-screen controls for a touch screen. The thumb pad holds forward, back, left and
+// right by the thumb's direction from its centre, Jump and View tap their actions, Sprint
+// latches on and off (a thumb cannot hold it beside the pad). Dragging on the picture looks around, as the mouse
 // does, a CSS pixel of drag for a pixel of mouse movement. Hidden where there is a mouse, until
 // the screen is touched.
 'use strict';
@@ -8,12 +8,11 @@
 const touchPanel = document.getElementById('touch');
 const pad = document.getElementById('pad');
 const knob = document.getElementById('knob');
-const keyCodes = { up: 87, down: 83, left: 65, right: 68 };  // GLFW's W, S, A, D
 const deadZone = 0.35;  // of the pad's radius: a thumb resting near the centre holds nothing
 
 // Only while playing: before the start the card is the thing to tap.
-function pressKey(key, down) {
-  if (phase === 'playing') Module._velloran_touch_key(key, down ? 1 : 0);
+function pressKey(action, down) {
+  if (phase === 'playing') Module.ccall('velloran_touch', null, ['string', 'number'], [action, down ? 1 : 0]);
 }
 
 function showTouchControls() {
@@ -25,7 +24,7 @@ if (matchMedia('(pointer: coarse)').matches && !matchMedia('(any-pointer: fine)'
 }
 addEventListener('touchstart', showTouchControls, { capture: true, passive: true });
 
-// The pad: which of the four keys the thumb's offset holds.
+// The pad: which of the four actions the thumb's offset holds.
 const padHeld = new Set();
 let padPointer = null;
 function steer(event) {
@@ -37,10 +36,10 @@ function steer(event) {
   }
   knob.style.transform = `translate(${dx * radius * 0.6}px, ${dy * radius * 0.6}px)`;
   const want = new Set();
-  if (dy < -deadZone) want.add(keyCodes.up);
-  if (dy > deadZone) want.add(keyCodes.down);
-  if (dx < -deadZone) want.add(keyCodes.left);
-  if (dx > deadZone) want.add(keyCodes.right);
+  if (dy < -deadZone) want.add('forward');
+  if (dy > deadZone) want.add('back');
+  if (dx < -deadZone) want.add('left');
+  if (dx > deadZone) want.add('right');
   for (const key of padHeld) if (!want.has(key)) { padHeld.delete(key); pressKey(key, false); }
   for (const key of want) if (!padHeld.has(key)) { padHeld.add(key); pressKey(key, true); }
 }
@@ -60,9 +59,9 @@ for (const type of ['pointerup', 'pointercancel']) {
   });
 }
 
-// The buttons: a tap presses and releases; a latched button toggles its key.
+// The buttons: a tap presses and releases; a latched button toggles its action.
 for (const button of touchPanel.querySelectorAll('button')) {
-  const key = Number(button.dataset.key);
+  const key = button.dataset.action;
   button.addEventListener('pointerdown', (event) => {
     event.preventDefault();
     if (phase !== 'playing') return;
@@ -111,6 +110,6 @@ addEventListener('blur', () => {
   steer(null);
   for (const button of touchPanel.querySelectorAll('button.on')) {
     button.classList.remove('on');
-    pressKey(Number(button.dataset.key), false);
+    pressKey(button.dataset.action, false);
   }
 });

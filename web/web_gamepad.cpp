@@ -17,6 +17,7 @@
 #include <GLFW/glfw3.h>
 // clang-format on
 
+#include "app/controls.h"
 #include "app/gamepad.h"
 #include "app/session.h"
 
@@ -35,8 +36,8 @@ constexpr int kStandardAxisCount = 4;     // left x, left y, right x, right y: a
 
 const Game* watched = nullptr;  // the game the pads were last applied to, for the test hook
 
-bool KeyboardHolds(void* window, int key) {
-  return glfwGetKey(static_cast<GLFWwindow*>(window), key) == GLFW_PRESS;
+bool KeyboardHolds(void*, int key) {
+  return ControlsHold(key);
 }
 
 // One standard pad's reading; false when the device has too few buttons or axes to be one.
@@ -48,7 +49,8 @@ bool ReadStandardPad(int slot, PadState& pad) {
     return false;
   }
   for (int i = 0; i < kStandardAxisCount; ++i) pad.axes[i] = axes[i];
-  const int known = buttonCount < 17 ? buttonCount : 17;
+  constexpr int kListed = sizeof(kStandardButtons) / sizeof(kStandardButtons[0]);
+  const int known = buttonCount < kListed ? buttonCount : kListed;
   for (int i = 0; i < known; ++i) {
     if (kStandardButtons[i] >= 0) pad.buttons[kStandardButtons[i]] = buttons[i] != 0;
   }
@@ -75,7 +77,7 @@ void ReadWebPads(Session& session) {
   Game& game = *session.game;
   watched = &game;
   const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard)) {
+  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
     glfwSetWindowShouldClose(session.window, GLFW_TRUE);
   }
 }

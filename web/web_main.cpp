@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,14 @@
 #include <GLFW/glfw3.h>
 // clang-format on
 
+#include "app/controls.h"
 #include "app/frame_loop.h"
 #include "app/input.h"
 #include "app/mute_key.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "audio/game_audio.h"
+#include "input/key_names.h"
 #include "render/readback.h"
 #include "scene/game_rules.h"
 #include "web_gamepad.h"
@@ -42,7 +45,9 @@ namespace {
 
 Game game;
 Session session;
-FileTrial bundle;  // the baked records, read on demand
+Controls controls;
+std::map<int, std::string> keyLabels;  // what the player's layout prints, as the page learnt it
+FileTrial bundle;                      // the baked records, read on demand
 GameAudio audio;
 
 struct PageOptions {
@@ -74,6 +79,7 @@ struct PageClock {
 };
 PageClock page;
 bool endReported = false;  // the page has been told the game is over
+bool closed = false;       // the game has ended its loop: keys reach nothing
 
 // clang-format off
 EM_JS(double, PageNumber, (const char* name), {
@@ -142,6 +148,11 @@ EM_JS(void, TellPageReady, (), {
 });
 // clang-format on
 
+std::string PageKeyLabel(void*, int key) {
+  const auto found = keyLabels.find(key);
+  return found == keyLabels.end() ? std::string() : found->second;
+}
+
 void OnScroll(GLFWwindow*, double, double) {
   HandleScroll(game, 0.0, TakeWheelSteps());
 }
@@ -209,6 +220,7 @@ void AnimationFrame() {
   const int ducks = game.state.ducksCollected, seconds = game.state.secondsShown;
   if (glfwWindowShouldClose(session.window)) {
     emscripten_cancel_main_loop();
+    closed = true;
     // The canvas and its last picture stay on the page, so GLFW is not ended (that would
     // take the canvas's size and with it the picture).
     session.ownsWindow = false;
@@ -246,6 +258,50 @@ EMSCRIPTEN_KEEPALIVE void velloran_page_visible(int visible) {
 // look instead of swinging the camera by the difference.
 EMSCRIPTEN_KEEPALIVE void velloran_rearm_mouse() {
   game.input.firstMouse = true;
+}
+// A key event from the page, by the key's place (KeyboardEvent.code): event 1 press, 2
+// repeat, 0 release. The page sends every key itself, as desktop GLFW would name its place,
+// because this GLFW reads the layout's keyCode and W would move with the layout.
+EMSCRIPTEN_KEEPALIVE void velloran_key(const char* code, int event) {
+  const int key = code && !closed ? KeyFromDomCode(code) : -1;
+  if (key >= 0) FeedKey(key, event);
+}
+// The page lost the focus or was hidden: every key and control held is let go.
+EMSCRIPTEN_KEEPALIVE void velloran_release_keys() {
+  ReleaseControls();
+}
+// What the player's layout prints on the key at `code`, for the help panel.
+EMSCRIPTEN_KEEPALIVE void velloran_key_label(const char* code, const char* label) {
+  const int key = code && label ? KeyFromDomCode(code) : -1;
+  if (key < 0 || keyLabels[key] == label) return;
+  keyLabels[key] = label;
+  RelabelKeys();
+}
+// The player's bindings, in options.conf's words (the page keeps them in localStorage);
+// returns the notes on lines it could not use, one a line.
+EMSCRIPTEN_KEEPALIVE const char* velloran_set_bindings(const char* text) {
+  static std::string notes;
+  std::vector<std::string> lines;
+  ChangeBindings(ReadBindings(text ? text : "", "controls", lines));
+  notes.clear();
+  for (const std::string& line : lines) notes += line + "\n";
+  return notes.c_str();
+}
+// The bindings for the page's card: a line per action, "name<TAB>description<TAB>key names"
+// with the names comma-separated; then a line per nameable key, "=US name<TAB>code".
+EMSCRIPTEN_KEEPALIVE const char* velloran_bindings() {
+  static std::string text;
+  text.clear();
+  for (const ActionInfo& info : kActions) {
+    text += std::string(info.name) + "\t" + info.description + "\t";
+    const std::vector<int> keys = KeysOf(CurrentBindings(), info.action);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      text += (i ? "," : "") + std::string(NameOfKey(keys[i]));
+    text += "\n";
+  }
+  for (const KeyName& row : kKeyNames)
+    text += std::string("=") + row.name + "\t" + row.domCode + "\n";
+  return text.c_str();
 }
 }
 
@@ -333,6 +389,8 @@ int main() {
   BuildSession(session, game, window);
   StartAudio(audio.output);  // the sounds come from the bundle too; heard after a gesture
   InstallMuteKey(window, &audio);
+  controls.labels.label = PageKeyLabel;
+  InstallControls(window, game, controls);
   ResumeSoundOnGesture();
   InstallFileTrial(nullptr);
   bundle.records.clear();

@@ -7,6 +7,8 @@
 #include <iostream>
 #include <iterator>
 
+#include "app/controls.h"
+#include "app/desktop_keys.h"
 #include "app/desktop_pads.h"
 #include "app/mute_key.h"
 #include "app/replay_record.h"
@@ -103,6 +105,11 @@ int RunVelloran(int argc, char** argv) {
   static GameAudio audio;
   StartAudio(audio.output);
   InstallMuteKey(window, &audio);
+  // The player's keys, in front of every other key callback.
+  static Controls controls;
+  controls.bindings = LoadBindings(OptionsFolder());
+  controls.labels.label = DesktopKeyLabel;
+  InstallControls(window, game, controls);
 
   // Everything is loaded: the decoded bytes now live in GL objects.
   FinishFileTrial(trial);

@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "app/controls.h"
 #include "app/gamepad.h"
 #include "app/pad_mappings.h"
 #include "app/session.h"
@@ -18,8 +19,8 @@ static_assert(kPadSlots == GLFW_JOYSTICK_LAST + 1, "one slot per GLFW joystick")
 
 namespace {
 
-bool KeyboardHolds(void* window, int key) {
-  return glfwGetKey(static_cast<GLFWwindow*>(window), key) == GLFW_PRESS;
+bool KeyboardHolds(void*, int key) {
+  return ControlsHold(key);
 }
 
 }  // namespace
@@ -64,7 +65,7 @@ void ReadDesktopPads(Session& session) {
   }
   Game& game = *session.game;
   const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard)) {
+  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
     glfwSetWindowShouldClose(session.window, GLFW_TRUE);
   }
 }

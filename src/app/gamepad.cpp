@@ -4,10 +4,10 @@
 // unless the keyboard still holds the key.
 #include "app/gamepad.h"
 
-#include <GLFW/glfw3.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include "scene/game_keys.h"
 
 namespace {
 
@@ -44,17 +44,10 @@ float TriggerTravel(float axis) {
 }  // namespace
 
 const PadBinding kPadBindings[kPadKeyCount] = {
-    {GLFW_KEY_W, {kPadDpadUp, -1}, kPadLeftY, -1.0f},
-    {GLFW_KEY_S, {kPadDpadDown, -1}, kPadLeftY, 1.0f},
-    {GLFW_KEY_A, {kPadDpadLeft, -1}, kPadLeftX, -1.0f},
-    {GLFW_KEY_D, {kPadDpadRight, -1}, kPadLeftX, 1.0f},
-    {GLFW_KEY_LEFT_SHIFT, {kPadLeftBumper, kPadRightBumper}, -1, 0.0f},
-    {GLFW_KEY_SPACE, {kPadA, -1}, -1, 0.0f},
-    {GLFW_KEY_F6, {kPadY, -1}, -1, 0.0f},
-    {GLFW_KEY_F3, {kPadB, -1}, -1, 0.0f},
-    {GLFW_KEY_F7, {kPadX, -1}, -1, 0.0f},
-    {GLFW_KEY_F2, {kPadStart, -1}, -1, 0.0f},
-    {GLFW_KEY_ESCAPE, {-1, -1}, -1, 0.0f},
+    {kKeyW, kPadLeftY, -1.0f}, {kKeyS, kPadLeftY, 1.0f},  {kKeyA, kPadLeftX, -1.0f},
+    {kKeyD, kPadLeftX, 1.0f},  {kKeyLeftShift, -1, 0.0f}, {kKeySpace, -1, 0.0f},
+    {kKeyF6, -1, 0.0f},        {kKeyF3, -1, 0.0f},        {kKeyF7, -1, 0.0f},
+    {kKeyF2, -1, 0.0f},        {kKeyEscape, -1, 0.0f},
 };
 
 void MergePad(PadState& into, const PadState& pad) {
@@ -69,7 +62,10 @@ void MergePad(PadState& into, const PadState& pad) {
 }
 
 bool ApplyPad(Game& game, PadMemory& memory, const PadState& pad, float dt,
-              const KeyboardView& keyboard) {
+              const KeyboardView& keyboard, const Bindings* bindings) {
+  static const Bindings defaults = DefaultBindings();
+  const signed char(&buttonAction)[kPadButtonNameCount] =
+      (bindings ? *bindings : defaults).padAction;
   bool quit = false;
   // A quit needs Back held through several frames: one long stalled frame must not count.
   memory.backSeconds =
@@ -81,7 +77,10 @@ bool ApplyPad(Game& game, PadMemory& memory, const PadState& pad, float dt,
       // Held until Back is let go, so the press happens once per hold.
       holds = memory.backSeconds >= kQuitHoldSeconds;
     } else {
-      for (int button : binding.buttons) holds = holds || (button >= 0 && pad.buttons[button]);
+      const int action = ActionOfGameKey(binding.key);
+      for (int button = 0; button < kPadButtonCount; ++button) {
+        holds = holds || (pad.buttons[button] && buttonAction[button] == action);
+      }
       if (binding.axis >= 0) {
         const float value = pad.axes[binding.axis];
         memory.stickHeld[i] =
@@ -90,12 +89,12 @@ bool ApplyPad(Game& game, PadMemory& memory, const PadState& pad, float dt,
       }
     }
     if (holds && !memory.keyHeld[i]) {
-      quit = HandleKey(game, binding.key, GLFW_PRESS) || quit;
+      quit = HandleKey(game, binding.key, kKeyPress) || quit;
     } else if (holds) {
       // The keyboard may have released the key meanwhile; the pad still holds it.
       game.input.keyState[binding.key] = true;
     } else if (memory.keyHeld[i] && !KeyboardHolds(keyboard, binding.key)) {
-      HandleKey(game, binding.key, GLFW_RELEASE);
+      HandleKey(game, binding.key, kKeyRelease);
     }
     memory.keyHeld[i] = holds;
   }

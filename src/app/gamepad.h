@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/game.h"
+#include "input/bindings.h"
 
 // Buttons and axes in the usual gamepad layout (the order GLFW's gamepad state uses).
 enum PadButton {
@@ -55,6 +56,7 @@ constexpr float kQuitStepLimit = 0.1f;    // one frame counts at most this much 
 
 // How many joystick slots a platform reads (GLFW's sixteen).
 constexpr int kPadSlots = 16;
+static_assert(kPadButtonCount == kPadButtonNameCount, "every pad button has its place");
 
 // How many keys the pad can hold (W, S, A, D, Shift, Space, F6, F3, F7, F2, Escape).
 constexpr int kPadKeyCount = 11;
@@ -79,17 +81,18 @@ struct KeyboardView {
 void MergePad(PadState& into, const PadState& pad);
 
 // Applies one reading of the pads; dt is the frame time the game's own steps use. Presses and
-// releases go through HandleKey; look and zoom go to the camera as mouse and wheel would.
-// Returns true when the player asked to quit (Back held), as HandleKey does for Escape.
+// releases go through HandleKey; look and zoom go to the camera as mouse and wheel would. The
+// buttons do what `bindings` binds them to (null: the defaults). Returns true when the player
+// asked to quit (Back held), as HandleKey does for Escape.
 bool ApplyPad(Game& game, PadMemory& memory, const PadState& pad, float dt,
-              const KeyboardView& keyboard);
+              const KeyboardView& keyboard, const Bindings* bindings = nullptr);
 
-// The game key and pad controls of each of the pad's keys, for the README's table and tests.
+// The game keys the pad can hold, with the stick direction that holds each; its buttons are
+// bound like keys (input/bindings.h).
 struct PadBinding {
-  int key;         // GLFW key code the binding presses
-  int buttons[2];  // pad buttons that press it (-1: none)
-  int axis;        // stick axis that presses it (-1: none)
-  float sign;      // which way along that axis
+  int key;     // GLFW key code the binding presses
+  int axis;    // stick axis that presses it (-1: none)
+  float sign;  // which way along that axis
 };
 extern const PadBinding kPadBindings[kPadKeyCount];
 

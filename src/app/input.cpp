@@ -2,13 +2,14 @@
 // only; held keys are just recorded here and acted on by the frame loop's keyboard step.
 #include "app/input.h"
 
-#include <GLFW/glfw3.h>
-
 #include "app/game.h"
+#include "scene/game_keys.h"
 
 namespace {
 
-bool InKeyRange(int key) { return key >= 0 && key < KeyCount; }
+bool InKeyRange(int key) {
+  return key >= 0 && key < KeyCount;
+}
 
 void MarkHeld(InputState& input, int key) {
   if (InKeyRange(key)) input.keyState[key] = true;
@@ -18,16 +19,16 @@ void MarkHeld(InputState& input, int key) {
 
 bool HandleKey(Game& game, int key, int action) {
   InputState& input = game.input;
-  if (action == GLFW_PRESS) {
+  if (action == kKeyPress) {
     MarkHeld(input, key);
     switch (key) {
-      case GLFW_KEY_F3:
+      case kKeyF3:
         input.wireframe = !input.wireframe;
         break;
-      case GLFW_KEY_F6:
+      case kKeyF6:
         game.seatView = !game.seatView;
         break;
-      case GLFW_KEY_SPACE: {
+      case kKeySpace: {
         SceneNode& canoe = game.world.canoeNode;
         // A jump in progress is neither restarted nor extended.
         if (!canoe.rising && !canoe.falling) {
@@ -36,21 +37,21 @@ bool HandleKey(Game& game, int key, int action) {
         }
         break;
       }
-      case GLFW_KEY_F2:
+      case kKeyF2:
         input.showFrameTime = !input.showFrameTime;
         break;
-      case GLFW_KEY_F7:
+      case kKeyF7:
         input.shadowsEnabled = !input.shadowsEnabled;
         break;
-      case GLFW_KEY_ESCAPE:
+      case kKeyEscape:
         return true;
       default:
         break;
     }
-  } else if (action == GLFW_RELEASE) {
+  } else if (action == kKeyRelease) {
     if (InKeyRange(key)) input.keyState[key] = false;
   }
-  // GLFW_REPEAT changes nothing: holding a toggle key flips it once.
+  // A repeat changes nothing: holding a toggle key flips it once.
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <GLFW/glfw3.h>
 
 #include "audio/game_audio.h"
+#include "scene/game_keys.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ GLFWkeyfun gameKeys = nullptr;  // the game's own key callback
 GameAudio* mutedAudio = nullptr;
 
 void OnKeyWithMute(GLFWwindow* window, int key, int scancode, int action, int mods) {
-  if (key == GLFW_KEY_M && action == GLFW_PRESS && mutedAudio) ToggleMute(mutedAudio->output);
+  if (key == kKeyM && action == GLFW_PRESS && mutedAudio) ToggleMute(mutedAudio->output);
   if (gameKeys) gameKeys(window, key, scancode, action, mods);
 }
 

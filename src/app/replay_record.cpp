@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+#include "scene/game_keys.h"
 
-constexpr int kEscapeKey = 256;  // its press ends the program; it is not part of the game
+namespace {
 
 InputSnapshot Snapshot(const Game& game) {
   InputSnapshot s;
@@ -66,7 +66,9 @@ void RecordAfterPoll(ReplayRecorder& r, const Game& game) {
   if (!r.recording) return;
   const InputSnapshot now = Snapshot(game);
   for (int key = 0; key < KeyCount; ++key) {
-    if (now.keyState[key] == r.before.keyState[key] || key == kEscapeKey) continue;
+    if (now.keyState[key] == r.before.keyState[key] ||
+        key == kKeyEscape /* it ends the program, not the game */)
+      continue;
     Add(r, now.keyState[key] ? ReplayInputKind::KeyDown : ReplayInputKind::KeyUp,
         static_cast<uint16_t>(key));
   }

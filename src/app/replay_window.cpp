@@ -11,6 +11,7 @@
 #include "app/replay_record.h"
 #include "app/session.h"
 #include "audio/game_audio.h"
+#include "scene/game_keys.h"
 
 namespace {
 
@@ -26,11 +27,11 @@ struct Controls {
 Controls controls;  // the one playback's keys
 
 void OnReplayKey(GLFWwindow* window, int key, int /*scancode*/, int action, int /*mods*/) {
-  if (action != GLFW_PRESS) return;
-  if (key == GLFW_KEY_ESCAPE) glfwSetWindowShouldClose(window, GLFW_TRUE);
-  if (key == GLFW_KEY_SPACE) controls.paused = !controls.paused;
-  if (key == GLFW_KEY_UP) controls.speed = std::min(controls.speed + 1, 5);
-  if (key == GLFW_KEY_DOWN) controls.speed = std::max(controls.speed - 1, 0);
+  if (action != kKeyPress) return;
+  if (key == kKeyEscape) glfwSetWindowShouldClose(window, GLFW_TRUE);
+  if (key == kKeySpace) controls.paused = !controls.paused;
+  if (key == kKeyUp) controls.speed = std::min(controls.speed + 1, 5);
+  if (key == kKeyDown) controls.speed = std::max(controls.speed - 1, 0);
   controls.changed = true;
 }
 

@@ -2,10 +2,10 @@
 // between two snapshots into the sounds of one frame.
 #include "audio/sound_events.h"
 
-#include <GLFW/glfw3.h>  // key codes only
-
 #include <algorithm>
 #include <cmath>
+
+#include "scene/game_keys.h"
 
 namespace {
 
@@ -85,11 +85,11 @@ GameSnapshot TakeSnapshot(const Game& game) {
   s.gameOver = game.state.gameOver;
   s.ducksCollected = game.state.ducksCollected;
   const bool(&keys)[KeyCount] = game.input.keyState;
-  s.forward = keys[GLFW_KEY_W];
-  s.backward = keys[GLFW_KEY_S];
-  s.left = keys[GLFW_KEY_A];
-  s.right = keys[GLFW_KEY_D];
-  s.fast = keys[GLFW_KEY_LEFT_SHIFT];
+  s.forward = keys[kKeyW];
+  s.backward = keys[kKeyS];
+  s.left = keys[kKeyA];
+  s.right = keys[kKeyD];
+  s.fast = keys[kKeyLeftShift];
   s.deltaTime = game.clock.deltaTime;
   s.listener = ListenerOf(SelectView(game.camera, game.seatView, world.canoeNode.transform));
   return s;

@@ -7,7 +7,8 @@
 //   6   reflection pass                  reflectionTarget, scene from under the water
 //   7   water composite                  compositeTarget, water + scene image over it
 //   8   present                          window, depth test off, fill mode
-//   9   HUD                              window, depth test back on at its end
+//   9   HUD                              window, depth test back on at its end; then the
+//                                        help panel when shown, leaving the same state
 //
 // Blending stays on with (SRC_ALPHA, ONE_MINUS_SRC_ALPHA) except during the water mask draw;
 // the depth function is GL_LESS except while the sky box draws.
@@ -52,5 +53,6 @@ void RenderFrame(Game& game, Renderer& renderer) {
 
   BeginPass(timers, kHudPass);
   DrawHud(game, *renderer.text, renderer.shaders->textShader);
+  DrawHelpPanel(game, *renderer.text, renderer.shaders->textShader);
   EndPass(timers, kHudPass);
 }

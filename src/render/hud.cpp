@@ -19,3 +19,16 @@ void DrawHud(Game& game, TextRenderer& text, Shader textShader) {
   }
   glEnable(GL_DEPTH_TEST);
 }
+
+void DrawHelpPanel(const Game& game, TextRenderer& text, Shader textShader) {
+  if (!game.help.shown) return;
+  glDisable(GL_DEPTH_TEST);
+  // A dark copy a little down and right keeps the white text readable over the bright sky.
+  const glm::vec3 shadow(0.0f, 0.0f, 0.0f), white(1.0f, 1.0f, 1.0f);
+  for (const HudLine& line : game.help.lines) {
+    const float offset = 4.0f * line.scale;
+    text.DrawString(textShader, line.text, line.x + offset, line.y - offset, line.scale, shadow);
+    text.DrawString(textShader, line.text, line.x, line.y, line.scale, white);
+  }
+  glEnable(GL_DEPTH_TEST);
+}

@@ -9,3 +9,6 @@
 
 // Draws with depth testing off (the present pass turned it off) and turns it back on after.
 void DrawHud(Game& game, TextRenderer& text, Shader textShader);
+// The help panel's lines when it shows, after the overlay and in the state the overlay leaves
+// (text program and projection in use, depth test on); draws nothing while it is hidden.
+void DrawHelpPanel(const Game& game, TextRenderer& text, Shader textShader);

@@ -2,7 +2,7 @@
 // collision test), closed-box overlap, and the jump's fall with its landing.
 #include "scene/canoe.h"
 
-#include <GLFW/glfw3.h>  // key codes only (GLFW_INCLUDE_NONE keeps GL headers out)
+#include "scene/game_keys.h"
 
 const glm::vec3 canoeForward(1.0f, 0.0f, 0.0f);
 
@@ -36,19 +36,19 @@ bool CanoeOverlaps(const SceneNode& canoe, SceneNode other) {
 
 void ProcessCanoeInput(World& world, Camera& camera, const bool (&keyState)[KeyCount],
                        float deltaTime) {
-  if (keyState[GLFW_KEY_UP]) camera.Move(CameraMove::Forward, deltaTime);
-  if (keyState[GLFW_KEY_DOWN]) camera.Move(CameraMove::Backward, deltaTime);
-  if (keyState[GLFW_KEY_LEFT]) camera.Move(CameraMove::Left, deltaTime);
-  if (keyState[GLFW_KEY_RIGHT]) camera.Move(CameraMove::Right, deltaTime);
+  if (keyState[kKeyUp]) camera.Move(CameraMove::Forward, deltaTime);
+  if (keyState[kKeyDown]) camera.Move(CameraMove::Backward, deltaTime);
+  if (keyState[kKeyLeft]) camera.Move(CameraMove::Left, deltaTime);
+  if (keyState[kKeyRight]) camera.Move(CameraMove::Right, deltaTime);
 
   SceneNode& canoe = world.canoeNode;
   // Every collision this frame goes back to here, undoing all of the frame's moves so far.
   const glm::mat4 saved = canoe.transform;
-  const bool forward = keyState[GLFW_KEY_W];
-  const bool backward = keyState[GLFW_KEY_S];
-  const bool left = keyState[GLFW_KEY_A];
-  const bool right = keyState[GLFW_KEY_D];
-  const bool shift = keyState[GLFW_KEY_LEFT_SHIFT];  // the right Shift does nothing
+  const bool forward = keyState[kKeyW];
+  const bool backward = keyState[kKeyS];
+  const bool left = keyState[kKeyA];
+  const bool right = keyState[kKeyD];
+  const bool shift = keyState[kKeyLeftShift];  // the right Shift does nothing
   const glm::vec3 yAxis(0.0f, 1.0f, 0.0f);
   const float dt = deltaTime;
 

@@ -3,6 +3,8 @@
 // data that the application shell writes and the render passes read; tests build fresh ones.
 #pragma once
 
+#include <vector>
+
 #include "scene/camera.h"
 #include "scene/canoe.h"
 #include "scene/game_rules.h"
@@ -26,6 +28,13 @@ struct InputState {
   float lastY = 300.0f;
 };
 
+// The panel the help key shows over the game: its lines, laid out whenever the keys or their
+// labels change, so a frame only draws them.
+struct HelpPanel {
+  bool shown = false;
+  std::vector<HudLine> lines;
+};
+
 struct Game {
   unsigned screenWidth = 1280;  // the drawing size: viewport, window-sized targets, HUD
   unsigned screenHeight = 720;
@@ -35,4 +44,5 @@ struct Game {
   bool seatView = true;  // F6: view from the canoe seat instead of the free camera
   World world;
   GameState state;
+  HelpPanel help;
 };

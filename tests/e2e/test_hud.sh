@@ -1,9 +1,11 @@
 # The real program's HUD: the seconds line at the top left and the ducks line at the bottom
-# left from the first frames, the frame-time line only after F2; a clean start prints nothing
-# and Escape ends the program with status 0.
+# left from the first frames, the frame-time line only after F2; F1's key panel at the right
+# while shown; a clean start prints nothing and Escape ends the program with status 0. The
+# game's folder holds an options.conf that moves paddling forward from W to I.
 source "$(dirname "$0")/lib.sh"
 link_data
 write_settings 1280 720 false
+printf '# paddle with the right hand\nforward = I\n' > "$RUN/options.conf"
 
 # Pixels of a region (WxH+X+Y, from the top left) that are white within 10%. (The text shader
 # averages coverage over each pixel, so the small top line has few pixels of pure white.)
@@ -37,8 +39,46 @@ frame_after=$(white_pixels "$RUN/after.png" "$frame_box")
 bottom_after=$(white_pixels "$RUN/after.png" "$bottom_box")
 [ "$bottom_after" -gt 400 ] || fail "the ducks line vanished after F2"
 
+# F1 shows the key panel in the right half and hides it again.
+help_box="560x620+700+40"
+help_before=$(white_pixels "$RUN/after.png" "$help_box")
+send_key F1
+settle 3
+screenshot "$RUN/help.png"
+help_shown=$(white_pixels "$RUN/help.png" "$help_box")
+send_key F1
+settle 3
+screenshot "$RUN/hidden.png"
+help_hidden=$(white_pixels "$RUN/hidden.png" "$help_box")
+[ $((help_shown - help_before)) -gt 2000 ] && [ $((help_shown - help_hidden)) -gt 2000 ] ||
+  fail "F1's panel: $help_before white pixels before, $help_shown shown, $help_hidden hidden"
+
+# W no longer paddles, I does: the view from the seat moves only with I. Compared on the
+# picture's middle, clear of the HUD lines; the water's ripples alone change a few percent.
+middle() { convert "$RUN/$1.png" -crop 700x400+290+160 +repage "$RUN/$1-m.png"; }
+changed() {
+  local n
+  n=$(compare -metric AE -fuzz 25% "$RUN/$1-m.png" "$RUN/$2-m.png" null: 2>&1 || true)
+  echo $((n * 100 / (700 * 400)))
+}
+middle hidden
+hold_key w 2
+settle 2
+screenshot "$RUN/w.png"
+middle w
+hold_key i 2
+settle 2
+screenshot "$RUN/i.png"
+middle i
+by_w=$(changed hidden w)
+by_i=$(changed w i)
+[ "$by_w" -le 5 ] || fail "W still paddles with forward = I ($by_w% of the picture changed)"
+[ "$by_i" -ge 10 ] || fail "I does not paddle with forward = I ($by_i% of the picture changed)"
+
 send_key Escape
 wait_exit 30
 [ "$EXIT_RC" = 0 ] || fail "Escape gave exit status $EXIT_RC"
 [ ! -s "$RUN/stdout" ] || fail "a clean start printed something"
-echo "hud: ok (top $top, bottom $bottom, frame time $frame_before -> $frame_after)"
+! grep -q options.conf "$RUN/stderr" || fail "a good options.conf gave notes"
+echo "hud: ok (top $top, bottom $bottom, frame time $frame_before -> $frame_after," \
+  "help $help_before -> $help_shown -> $help_hidden, forward by W $by_w%, by I $by_i%)"

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "input/help_panel.h"
 #include "render/shader_set.h"
 #include "render_play.h"
 
@@ -65,14 +67,17 @@ GLint Integer(GLenum pname) {
   return value[0];
 }
 
-// After a whole frame (wireframe or not): depth test on with GL_LESS, fill mode, blending on
-// with the alpha blend, every colour channel writable, no vertex array and the window bound.
-class FrameState : public ::testing::TestWithParam<bool> {};
+// After a whole frame (wireframe or not, the help panel shown or not): depth test on with
+// GL_LESS, fill mode, blending on with the alpha blend, every colour channel writable, no
+// vertex array and the window bound.
+class FrameState : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
 
 TEST_P(FrameState, AfterAFullFrame) {
   auto play = StartPlay(320, 180);
   PlayGuard guard{play.get()};
-  play->game.input.wireframe = GetParam();
+  play->game.input.wireframe = std::get<0>(GetParam());
+  play->game.help.shown = std::get<1>(GetParam());
+  play->game.help.lines = LayoutHelpPanel(DefaultBindings(), KeyLabels(), 320, 180);
   RunScriptedFrames(*play, 2);
 
   EXPECT_TRUE(Enabled(GL_DEPTH_TEST));
@@ -97,6 +102,7 @@ TEST_P(FrameState, AfterAFullFrame) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-INSTANTIATE_TEST_SUITE_P(Wireframe, FrameState, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Wireframe, FrameState,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
 
 }  // namespace

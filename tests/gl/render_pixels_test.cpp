@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "input/help_panel.h"
 #include "render/pass_math.h"
 #include "render_play.h"
 #include "scene/game_rules.h"
@@ -120,6 +121,27 @@ TEST(RenderPixels, WireframeChangesTheImagesButTheWindowQuadIsFilled) {
   // Filled, the quad copies the composite into every pixel; drawn as lines, the window's white
   // clear colour would show almost everywhere. Only the HUD may differ.
   EXPECT_LT(CountDifferent(window, composite), total / 50);
+}
+
+// The help panel writes into the right part of the window only, over the same picture.
+TEST(RenderPixels, HelpPanelDrawsInItsAreaOverTheSameFrame) {
+  auto play = StartPlay(640, 360);
+  PlayGuard guard{play.get()};
+  RunScriptedFrames(*play, 2);
+  const Image without = WindowImage(*play);
+  play->game.help.lines = LayoutHelpPanel(DefaultBindings(), KeyLabels(), 640, 360);
+  play->game.help.shown = true;
+  RunScriptedFrames(*play, 1);
+  const Image with = WindowImage(*play);
+  long inside = 0, outside = 0;
+  for (int y = 0; y < with.height; ++y) {
+    for (int x = 0; x < with.width; ++x) {
+      const bool differs = !SameRgb(with.At(x, y), without.At(x, y));
+      (x >= with.width / 2 ? inside : outside) += differs ? 1 : 0;
+    }
+  }
+  EXPECT_GT(inside, with.width * with.height / 40);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST(RenderPixels, SeatViewAndFreeCameraDiffer) {

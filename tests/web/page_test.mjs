@@ -7,7 +7,8 @@
 // The parts, each a test of its own: download (a first visit over a slow line, and a browser
 // without a decompressor), sizes (the window sizes of desktops and laptops), hidpi (a HiDPI
 // laptop, a 4K screen beyond the drawing size's cap, a touch phone), play (a hidden page, the
-// pointer let go, the ending).
+// pointer let go, the ending, the keys by their place on an AZERTY keyboard, a key changed in
+// the Controls panel and kept over a reload).
 //
 // What a player sees is read from screenshots: a HUD line is there when the band where the
 // game draws it holds white text pixels, in the window, with nothing of the page over it.
@@ -238,6 +239,47 @@ try {
     check(swing < 2, `a 2 px move after the pointer ${locked ? 'lock' : 'capture'} ends turns the view ${swing.toFixed(2)} degrees`);
     check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
     await page.close();
+  }
+
+  // Keys by their place: an AZERTY keyboard's key under the left ring finger (code KeyW, printing
+  // z) paddles as the desktop's W does; its key printing w (code KeyZ) does not. Then forward
+  // moved to I in the Controls panel, kept over a reload: I paddles, W no longer does.
+  if (part === 'play') {
+    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300&clock=0.05');
+    const session = await page.target().createCDPSession();
+    const key = (type, code, key, vk) => session.send('Input.dispatchKeyEvent',
+      { type, code, key, windowsVirtualKeyCode: vk, nativeVirtualKeyCode: vk, text: type === 'keyDown' ? key : undefined });
+    const paddled = async (pg, down, up) => {
+      const from = await canoe(pg);
+      await down();
+      await frames(pg, 6);
+      await up();
+      await frames(pg, 2);
+      return moved(from, await canoe(pg));
+    };
+    await page.keyboard.press('Enter');
+    await frames(page, 2);
+    const byPlace = await paddled(page, () => key('keyDown', 'KeyW', 'z', 90), () => key('keyUp', 'KeyW', 'z', 90));
+    const byLabel = await paddled(page, () => key('keyDown', 'KeyZ', 'w', 87), () => key('keyUp', 'KeyZ', 'w', 87));
+    check(byPlace > 0.3 && byLabel < 1e-4, `AZERTY: the key at KeyW printing z paddled ${byPlace.toFixed(3)}, the one printing w ${byLabel.toFixed(3)}`);
+    await page.close();
+
+    const first = await open({ width: 800, height: 600 }, 'width=400&height=300&clock=0.05');
+    await first.page.click('#controls-button');
+    await first.page.click('#controls button[data-action="forward"]');
+    await first.page.keyboard.press('KeyI');
+    await first.page.reload();
+    await first.page.waitForSelector('#card.ready', { timeout: 120000 });
+    const listed = await first.page.$eval('#controls button[data-action="forward"]', (e) => e.textContent);
+    await first.page.keyboard.press('Enter');
+    await frames(first.page, 2);
+    const hold = (code) => [() => first.page.keyboard.down(code), () => first.page.keyboard.up(code)];
+    const byI = await paddled(first.page, ...hold('KeyI'));
+    const byW = await paddled(first.page, ...hold('KeyW'));
+    check(listed === 'paddle forward: I' && byI > 0.3 && byW < 1e-4,
+      `after a reload the Controls panel says "${listed}"; I paddled ${byI.toFixed(3)}, W ${byW.toFixed(3)}`);
+    check(errors.length === 0 && first.errors.length === 0, `no console errors (${[...errors, ...first.errors].join(' | ')})`);
+    await first.page.close();
   }
 
   // The ending: time runs out, then Escape; the last picture and the page's line stay.
