@@ -66,9 +66,8 @@ void RecordAfterPoll(ReplayRecorder& r, const Game& game) {
   if (!r.recording) return;
   const InputSnapshot now = Snapshot(game);
   for (int key = 0; key < KeyCount; ++key) {
-    if (now.keyState[key] == r.before.keyState[key] ||
-        key == kKeyEscape /* it ends the program, not the game */)
-      continue;
+    // Escape ends the program, not the game: it is not part of the replay.
+    if (now.keyState[key] == r.before.keyState[key] || key == kKeyEscape) continue;
     Add(r, now.keyState[key] ? ReplayInputKind::KeyDown : ReplayInputKind::KeyUp,
         static_cast<uint16_t>(key));
   }
