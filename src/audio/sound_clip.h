@@ -25,8 +25,8 @@ constexpr int kSoundCount = static_cast<int>(SoundId::Count);
 
 // The files, by SoundId, relative to the working directory like the other run-time data.
 constexpr const char* kSoundPaths[kSoundCount] = {
-    "sounds/paddle.ogg", "sounds/squeak.ogg", "sounds/takeoff.ogg", "sounds/splash.ogg",
-    "sounds/knock.ogg",  "sounds/bump.ogg",   "sounds/tick.ogg",    "sounds/win.ogg",
+    "sounds/paddle.ogg", "sounds/squeak.ogg",  "sounds/takeoff.ogg", "sounds/splash.ogg",
+    "sounds/knock.ogg",  "sounds/bump.ogg",    "sounds/tick.ogg",    "sounds/win.ogg",
     "sounds/timeup.ogg", "sounds/ambience.ogg"};
 
 // One decoded sound: mono, signed 16-bit samples at `sampleRate`.

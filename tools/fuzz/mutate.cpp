@@ -146,8 +146,9 @@ void RepeatNodes(std::string& text, std::size_t copies) {
 // A material's texture file named as a path that blocks, never ends or leaves the model's
 // folder.
 void HostileTextureName(std::string& text, FuzzRng& rng) {
-  const char* kNames[] = {"../../../../../../etc/hostname", "/dev/zero", "/dev/ptmx",
-                          "/proc/self/mem", "../../textures/ground.jpg", "."};
+  const char* kNames[] = {
+      "../../../../../../etc/hostname", "/dev/zero", "/dev/ptmx", "/proc/self/mem",
+      "../../textures/ground.jpg",      "."};
   const std::size_t name = text.find(".jpg</init_from>");
   const std::size_t start = text.rfind("<init_from>", name);
   if (name == std::string::npos || start == std::string::npos) return;
