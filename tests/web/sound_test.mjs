@@ -77,9 +77,12 @@ try {
   await runFrames(1);
   await page.waitForSelector('#card.ready', {timeout: 120000});
   await page.click('#card');
-  await page.waitForFunction(
-      () => (window.heardContexts || []).some((c) => c.state === 'running'), {timeout: 30000});
-  check(true, 'the click started the page\'s audio');
+  const started = await page
+                      .waitForFunction(
+                          () => (window.heardContexts || []).some((c) => c.state === 'running'),
+                          {timeout: 30000})
+                      .then(() => true, () => false);
+  check(started, 'the click started the page\'s audio');
   await runFrames(1);
 
   const quiet = await page.evaluate(() => window.heardLoudest(1000));
