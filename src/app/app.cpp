@@ -9,10 +9,12 @@
 #include "app/mute_key.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/thread_budget.h"
 #include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
 
 int RunVelloran() {
+  FitRendererToProcessLimit();
   // First, while the process has one thread: worker processes start decoding every model and
   // image and trying the font, so a hostile file cannot take the game down. The window,
   // context and shaders are made meanwhile; each loader waits only for its own file. When no
