@@ -10,12 +10,11 @@ else
   mapfile -t files < <(find src tools tests bench web -name '*.cpp' -o -name '*.h' -o -name '*.js' \
     -o -name '*.mjs' | grep -v node_modules)
 fi
-failed=0
-for f in "${files[@]}"; do
-  if ! clang-format --dry-run --Werror "$f" > /dev/null 2>&1; then
-    echo "FAIL: $f is not formatted (clang-format -i $f)"
-    failed=1
-  fi
-done
-[ "$failed" = 0 ] || exit 1
+# One run over all files: each file it would change gets "<file>:<line>:<col>: error:" lines.
+if ! report="$(clang-format --dry-run --Werror "${files[@]}" 2>&1)"; then
+  bad="$(grep -oE '^[^ :]+:[0-9]+:[0-9]+: error' <<<"$report" | cut -d: -f1 | sort -u)"
+  [ -n "$bad" ] || { echo "$report"; exit 1; }
+  while IFS= read -r f; do echo "FAIL: $f is not formatted (clang-format -i $f)"; done <<<"$bad"
+  exit 1
+fi
 echo "formatting: ${#files[@]} files ok"
