@@ -16,6 +16,7 @@
 #include "app/replay_window.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/thread_budget.h"
 #include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
 
@@ -64,6 +65,9 @@ int RunVelloran(int argc, char** argv) {
     return 1;
   }
 
+  // Before any thread or process starts: a low process limit must not leave the software
+  // renderer waiting for threads it cannot have.
+  FitRendererToProcessLimit();
   // First, while the process has one thread: worker processes start decoding every model and
   // image and trying the font, so a hostile file cannot take the game down. The window,
   // context and shaders are made meanwhile; each loader waits only for its own file. When no

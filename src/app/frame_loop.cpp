@@ -13,16 +13,16 @@ void UpdateFrameClock(FrameClock& clock, float now) {
 }
 
 void RunFrame(Game& game, const FrameHooks& hooks) {
-  CountdownStep(game.state, game.clock.deltaTime);                      // 1
-  if (hooks.pollEvents) hooks.pollEvents(hooks.user);                   // 2
-  if (!game.state.gameOver) {                                           // 3
+  CountdownStep(game.state, game.clock.deltaTime);     // 1
+  if (hooks.pollEvents) hooks.pollEvents(hooks.user);  // 2
+  if (!game.state.gameOver) {                          // 3
     ProcessCanoeInput(game.world, game.camera, game.input.keyState, game.clock.deltaTime);
   }
   UpdateFrameClock(game.clock, static_cast<float>(hooks.now(hooks.user)));  // 4
   const float dt = game.clock.deltaTime;
-  PaddleStep(game.state, game.world.armsNode, dt);                      // 5
-  if (game.world.canoeNode.rising) game.world.canoeNode.RiseStep(dt);   // 6
-  if (game.world.canoeNode.falling) CanoeFallStep(game.world, dt);      // 7
-  if (hooks.render) hooks.render(hooks.user);                           // 8
-  if (hooks.swapBuffers) hooks.swapBuffers(hooks.user);                 // 9
+  PaddleStep(game.state, game.world.armsNode, dt);                     // 5
+  if (game.world.canoeNode.rising) game.world.canoeNode.RiseStep(dt);  // 6
+  if (game.world.canoeNode.falling) CanoeFallStep(game.world, dt);     // 7
+  if (hooks.render) hooks.render(hooks.user);                          // 8
+  if (hooks.swapBuffers) hooks.swapBuffers(hooks.user);                // 9
 }

@@ -1,13 +1,12 @@
 // decoders.h: the game's calls into its file decoders (Assimp, SOIL, FreeType, stb_vorbis), free
-// of GL,
-// and a compact byte form of what they produce.
+// of GL, and a compact byte form of what they produce.
 //
 // Decoders work on bytes already in memory: the file is read (see safe_file.h) before any
 // decoder runs, so a decoder never opens anything itself. The loaders use the *File helpers
 // in their own process only where the caller chose that by name (tests, tools); in the game
 // the trial's confined workers run the decoders, and the loaders build their GL objects from
 // the bytes a worker sent back. Either way a file is decoded by the same code, and the game
-// process never parses a model, image or font file itself.
+// process never parses a model, image, font or sound file itself.
 #pragma once
 
 #include <cstdint>

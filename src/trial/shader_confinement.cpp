@@ -1,9 +1,11 @@
 // shader_confinement.cpp: the shader worker's layers of confinement and its system-call filter.
 //
-// The filter is one table, read top to bottom by a reviewer, in the file workers' style. It is
-// narrower than theirs: compiling and linking with a context that already exists makes no
-// system call beyond memory and the report, so the worker may not even read a descriptor.
-// Anything not in the table kills the process, which the broker reports as a crash (SIGSYS).
+// The filter is one table, read top to bottom by a reviewer, in the file workers' style. It
+// differs from theirs both ways: compiling and linking with a context that already exists
+// makes no system call beyond memory, time and the report, so the worker may not read or close
+// a descriptor (one pread of its own status excepted), but the driver's sleeps and yields are
+// allowed, which the file workers do without. Anything not in the table kills the process,
+// which the broker reports as a crash (SIGSYS).
 #include "trial/shader_confinement.h"
 
 #include <fcntl.h>
@@ -73,7 +75,10 @@ bool AllowReading(int ruleset, const char* path, bool folder) {
 
 bool debugRun = false;  // VELLORAN_TRIAL_DEBUG: a refused call is named on standard error
 
-// A debug run traps instead of killing, names the call, then dies of it as a kill would.
+// A debug run traps instead of killing, names the call, then dies of it as a kill would. The
+// name lookup allocates and snprintf is not async-signal-safe either: tolerable only here,
+// in a debug run, in a one-thread worker that dies next. Were the trap to land inside the
+// allocator, the worker would hang on its lock and be reported as out of time, never misjudged.
 void OnRefusedCall(int, siginfo_t* info, void*) {
   char* name = seccomp_syscall_resolve_num_arch(SCMP_ARCH_NATIVE, info->si_syscall);
   char line[160];

@@ -133,34 +133,45 @@ run_case() {  # file kind case
 # One case per virtual display, each on a server number of its own: about 190 game starts on
 # one display, or on a reused number, now and then left the game unable to connect at all.
 # That is the test machine, not the game, so such a start is tried again (twice at most).
+# Since every case has its own display (keys go to the focused window of that display only),
+# two cases run at once: most of a case is waiting for the game's start and exit.
 if [ "${3:-}" = --case ]; then
   run_case "$4" "$5" "$6"
   exit 0
 fi
 
+one_case() {  # number file kind case; leaves case<number>.failed behind on failure
+  local attempt log="$RUN/case$1.log"
+  for attempt in 1 2 3; do
+    if xvfb-run -a -n $((200 + $1 * 3 + attempt)) -s "-screen 0 1920x1080x24" \
+        bash "${BASH_SOURCE[0]}" "$BIN" "$ROOT" --case "$2" "$3" "$4" > "$log" 2>&1; then
+      return 0
+    fi
+    grep -q 'Failed to open display' "$log" || break
+    sleep 1
+  done
+  touch "$RUN/case$1.failed"
+}
+
 only="${FAULT_MATRIX_ONLY:-.}"  # a regular expression to run only some files' rows
+at_once="${FAULT_MATRIX_JOBS:-2}"
 cases=0
-failures=0
 for row in "${rows[@]}"; do
   set -- $row
   grep -Eq -- "$only" <<<"$1" || continue
   for how in missing empty truncated garbage; do
     cases=$((cases + 1))
-    passed=0
-    for attempt in 1 2 3; do
-      if xvfb-run -a -n $((200 + cases * 3 + attempt)) -s "-screen 0 1920x1080x24" \
-          bash "${BASH_SOURCE[0]}" "$BIN" "$ROOT" --case "$1" "$2" "$how" > "$RUN/case.log" 2>&1; then
-        passed=1
-        break
-      fi
-      grep -q 'Failed to open display' "$RUN/case.log" || break
-      sleep 1
-    done
-    if [ "$passed" = 0 ]; then
-      failures=$((failures + 1))
-      cat "$RUN/case.log" >&2
-    fi
+    while [ "$(jobs -rp | wc -l)" -ge "$at_once" ]; do wait -n || true; done
+    one_case "$cases" "$1" "$2" "$how" &
   done
+done
+wait
+failures=0
+for ((n = 1; n <= cases; n++)); do
+  if [ -e "$RUN/case$n.failed" ]; then
+    failures=$((failures + 1))
+    cat "$RUN/case$n.log" >&2
+  fi
 done
 [ "$failures" = 0 ] || fail "$failures of $cases fault cases failed"
 echo "fault matrix: $cases cases passed"

@@ -4,7 +4,8 @@
 # model refused by its trial run); refused for good, from the start or once the file trial's
 # broker runs, every model, the font, every sound and every shader pair are refused for want
 # of a process.
-# Either way the game runs on and leaves with 0 on Escape.
+# Either way the game runs on and leaves with 0 on Escape; so it does under a real process
+# limit of 1, 4 and 8.
 source "$(dirname "$0")/lib.sh"
 GAME_PRELOAD="${VELLORAN_FORK_FAIL:?path of the fork-refusing preload}"
 FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
@@ -49,4 +50,30 @@ refused="$(for ((i = 0; i < 8; i++)); do
   done)"
 play 0:1000000 "$refused"
 play 1:1000000 "$refused"  # the broker starts, no worker can
+
+# A real process limit, which counts threads too (as another user: root is exempt). Mesa's
+# software renderer used to wait for ever for drawing threads it could not start; now the game
+# says how many it gives it, and plays. With room for no process at all every file is refused.
+unset VELLORAN_PASSED_FORKS VELLORAN_FAILED_FORKS GAME_PRELOAD
+chmod 755 "$RUN"
+cp "${XAUTHORITY:?the authority file of the virtual display}" "$RUN/xauth"
+chmod 644 "$RUN/xauth"
+game_bin="$BIN"
+BIN="$RUN/limited"
+for nproc in 1 4 8; do
+  printf '#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups env XAUTHORITY=%s prlimit --nproc=%s -- %s\n' \
+    "$RUN/xauth" "$nproc" "$game_bin" > "$BIN"
+  chmod 755 "$BIN"
+  start_game "$GAME"
+  wait_window 90
+  settle 2
+  send_key Escape
+  wait_exit 30
+  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC under a limit of $nproc processes"
+  grep -q '^velloran: the process limit (ulimit -u) leaves room for [0-9]* more threads' "$RUN/stderr" ||
+    fail "no word on the renderer's threads under a limit of $nproc processes"
+  if [ "$nproc" = 1 ]; then
+    [ "$(cat "$RUN/stdout")" = "$refused" ] || fail "unexpected output with no process to spare"
+  fi
+done
 echo "no trial process: refused, not decoded"

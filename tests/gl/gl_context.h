@@ -2,10 +2,11 @@
 // gl_main.cpp before any test runs (on Xvfb + Mesa's llvmpipe here).
 #pragma once
 
-#include "gfx/gl.h"
 #include <GLFW/glfw3.h>
 
 #include <string>
+
+#include "gfx/gl.h"
 
 GLFWwindow* TestWindow();  // the hidden window whose context is current
 

@@ -1,11 +1,11 @@
 // Settings: the positional reader over a table of file contents.
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
-
-#include "app/settings.h"
 
 namespace {
 
@@ -78,7 +78,8 @@ TEST(Settings, HugeOrEndlessFilesReachTheDefaultsAtOnce) {
     int width, height;
   } cases[] = {
       {"over-long width line keeps its default", longLine + "\n600\n", 1280, 600},
-      {"a line at the cap is read", std::string(kMaxSettingsLine - 3, ' ') + "800\n600\n", 800, 600},
+      {"a line at the cap is read", std::string(kMaxSettingsLine - 3, ' ') + "800\n600\n", 800,
+       600},
       {"no line end within the budget", noLineEnd, 1280, 720},
   };
   for (const BigCase& c : cases) {

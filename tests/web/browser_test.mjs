@@ -7,12 +7,12 @@
 // (0-255 scale), and the share of pixels whose largest channel difference exceeds 48. A web
 // picture must be close to the desktop's of the same step, and each key must change the
 // picture far more than the two renderers differ.
-import { execFileSync } from 'node:child_process';
+import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import { checker, launchBrowser, requireBuild, serveSite } from './harness.mjs';
+import {checker, launchBrowser, requireBuild, serveSite} from './harness.mjs';
 
 const [site, desktopViews, out] = process.argv.slice(2);
 requireBuild(site);
@@ -20,17 +20,27 @@ const width = 800, height = 600, frameSeconds = 0.02;
 // The scripted play, step by step: a key (DOM code, GLFW code), how it is pressed, and the
 // frames run afterwards; each step ends with a picture.
 const steps = [
-  { name: 'start', code: '', glfw: 0, mode: 'none', frames: 5 },
-  { name: 'w', code: 'KeyW', glfw: 87, mode: 'hold', frames: 15 },
-  { name: 'a', code: 'KeyA', glfw: 65, mode: 'hold', frames: 15 },
-  { name: 'space', code: 'Space', glfw: 32, mode: 'tap', frames: 8 },
-  { name: 'f6', code: 'F6', glfw: 295, mode: 'tap', frames: 2 },
+  {name: 'start', code: '', glfw: 0, mode: 'none', frames: 5},
+  {name: 'w', code: 'KeyW', glfw: 87, mode: 'hold', frames: 15},
+  {name: 'a', code: 'KeyA', glfw: 65, mode: 'hold', frames: 15},
+  {name: 'space', code: 'Space', glfw: 32, mode: 'tap', frames: 8},
+  {name: 'f6', code: 'F6', glfw: 295, mode: 'tap', frames: 2},
 ];
-const gameOver = { name: 'gameover', code: '', glfw: 0, mode: 'none', frames: 20 };
+const gameOver = {
+  name: 'gameover',
+  code: '',
+  glfw: 0,
+  mode: 'none',
+  frames: 20
+};
 const gameOverSeconds = 5;  // 20 frames of 5 s: past the 90 s countdown
-const limits = { meanToDesktop: 6, shareToDesktop: 0.04, keyOverRenderers: 3 };
+const limits = {
+  meanToDesktop: 6,
+  shareToDesktop: 0.04,
+  keyOverRenderers: 3
+};
 
-const { check, failures } = checker();
+const {check, failures} = checker();
 
 function compare(a, b, rows = [0, height]) {
   let sum = 0, gross = 0, n = 0;
@@ -42,45 +52,57 @@ function compare(a, b, rows = [0, height]) {
       ++n;
     }
   }
-  return { mean: sum / (3 * n), share: gross / n };
+  return {mean: sum / (3 * n), share: gross / n};
 }
 const fmt = (m) => `mean ${m.mean.toFixed(2)}, share ${(100 * m.share).toFixed(2)}%`;
 
 function desktopPictures(seconds, list) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-desktop-'));
-  execFileSync(desktopViews, [dir, width, height, seconds,
-    ...list.map((s) => `${s.name}:${s.glfw}:${s.mode}:${s.frames}`)].map(String), { stdio: 'inherit' });
-  const pictures = Object.fromEntries(list.map((s) => [s.name, fs.readFileSync(path.join(dir, `${s.name}.rgba`))]));
-  fs.rmSync(dir, { recursive: true, force: true });
+  execFileSync(
+      desktopViews,
+      [
+        dir, width, height, seconds, ...list.map((s) => `${s.name}:${s.glfw}:${s.mode}:${s.frames}`)
+      ].map(String),
+      {stdio: 'inherit'});
+  const pictures = Object.fromEntries(
+      list.map((s) => [s.name, fs.readFileSync(path.join(dir, `${s.name}.rgba`))]));
+  fs.rmSync(dir, {recursive: true, force: true});
   return pictures;
 }
 
-const { server, base } = await serveSite(site);
+const {server, base} = await serveSite(site);
 const sizeQuery = `width=${width}&height=${height}`;
-const { browser, close } = await launchBrowser();
+const {browser, close} = await launchBrowser();
 
 async function open(query, size = sizeQuery, beforeScripts = null) {
   const page = await browser.newPage();
   if (beforeScripts) await page.evaluateOnNewDocument(beforeScripts);
   const errors = [];
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('console', (m) => {
+    if (m.type() === 'error') errors.push(m.text());
+  });
   page.on('pageerror', (e) => errors.push(e.message));
   const started = Date.now();
   await page.goto(base + size + query);
-  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
-  return { page, errors, started };
+  await page.waitForFunction(
+      () => typeof Module !== 'undefined' && Module.calledRun, {timeout: 60000});
+  return {page, errors, started};
 }
 
 // The first frame is drawn under the start card; a key starts the game (and is not a game key).
 async function start(page) {
   await page.evaluate(() => Module._velloran_run_frames(1));
-  await page.waitForSelector('#card.ready', { timeout: 120000 });
+  await page.waitForSelector('#card.ready', {timeout: 120000});
   await page.keyboard.press('Enter');
 }
 
 async function runFrames(page, count) {
-  const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
-  await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+  const target = await page.evaluate((n) => {
+    Module._velloran_run_frames(n);
+    return Module._velloran_frames_run() + n;
+  }, count);
+  await page.waitForFunction(
+      (t) => Module._velloran_frames_run() >= t, {timeout: 120000, polling: 50}, target);
 }
 
 async function heldPicture(page, name) {
@@ -88,7 +110,8 @@ async function heldPicture(page, name) {
     const at = Module._velloran_held_picture();
     const bytes = Module.HEAPU8.subarray(at, at + n);
     let s = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      s += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
     return btoa(s);
   }, width * height * 4);
   const picture = Buffer.from(b64, 'base64');
@@ -107,16 +130,34 @@ async function play(page, step, framesRunAlready = 0) {
 // The page's gamepads: one standard pad, unplugged until the test plugs it in. Emscripten's
 // GLFW reads navigator.getGamepads() once a frame.
 function fakeGamepad() {
-  const pad = { id: 'Velloran test pad', index: 0, connected: false, mapping: 'standard', timestamp: 0,
-    axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })) };
+  const pad = {
+    id: 'Velloran test pad',
+    index: 0,
+    connected: false,
+    mapping: 'standard',
+    timestamp: 0,
+    axes: [0, 0, 0, 0],
+    buttons: Array.from({length: 17}, () => ({pressed: false, touched: false, value: 0}))
+  };
   window.velloranTestPad = pad;
-  Navigator.prototype.getGamepads = function () { return [pad.connected ? pad : null, null, null, null]; };
+  Navigator.prototype.getGamepads = function() {
+    return [pad.connected ? pad : null, null, null, null];
+  };
 }
 
 // The canoe's transform, whether the view is the seat's, and the jump's height so far.
 async function canoe(page) {
-  const s = await page.evaluate(() => Array.from(Module.HEAPF32.subarray(Module._velloran_canoe_state() / 4, Module._velloran_canoe_state() / 4 + 18)));
-  return { x: s[12], y: s[13], z: s[14], yaw: (Math.atan2(-s[2], s[0]) * 180) / Math.PI, seat: s[16], rise: s[17] };
+  const s = await page.evaluate(
+      () => Array.from(Module.HEAPF32.subarray(
+          Module._velloran_canoe_state() / 4, Module._velloran_canoe_state() / 4 + 18)));
+  return {
+    x: s[12],
+    y: s[13],
+    z: s[14],
+    yaw: (Math.atan2(-s[2], s[0]) * 180) / Math.PI,
+    seat: s[16],
+    rise: s[17]
+  };
 }
 
 // Each action from the keys, then from the pad, from where the last left off: the canoe must
@@ -124,21 +165,33 @@ async function canoe(page) {
 // canoe stays in open water. A small canvas, as SwiftShader draws every frame.
 async function padAgainstKeys() {
   const frames = 8;
-  const { page, errors } = await open(`&clock=${frameSeconds}&hold`, 'width=320&height=240', fakeGamepad);
+  const {page, errors} =
+      await open(`&clock=${frameSeconds}&hold`, 'width=320&height=240', fakeGamepad);
   await start(page);
   await runFrames(page, 1);
-  await page.evaluate(() => { velloranTestPad.connected = true; window.dispatchEvent(new Event('gamepadconnected')); });
+  await page.evaluate(() => {
+    velloranTestPad.connected = true;
+    window.dispatchEvent(new Event('gamepadconnected'));
+  });
   const setPad = (axes, buttons) => page.evaluate((a, b) => {
     velloranTestPad.axes = a;
-    velloranTestPad.buttons.forEach((button, i) => { button.pressed = b.includes(i); button.value = button.pressed ? 1 : 0; });
+    velloranTestPad.buttons.forEach((button, i) => {
+      button.pressed = b.includes(i);
+      button.value = button.pressed ? 1 : 0;
+    });
   }, axes, buttons);
   const actions = [
-    { name: 'paddle', keys: ['KeyW'], axes: [0, -1, 0, 0], buttons: [] },
-    { name: 'back', keys: ['KeyS'], axes: [0, 0.8, 0, 0], buttons: [] },
-    { name: 'turn left', keys: ['KeyA'], axes: [-1, 0, 0, 0], buttons: [] },
-    { name: 'turn right', keys: ['KeyD'], axes: [0.9, 0.2, 0, 0], buttons: [15] },  // d-pad right too
-    { name: 'fast paddle', keys: ['ShiftLeft', 'KeyW'], axes: [0, 0, 0, 0], buttons: [5, 12] },  // RB + d-pad up
-    { name: 'fast back', keys: ['ShiftLeft', 'KeyS'], axes: [0, 1, 0, 0], buttons: [4] },
+    {name: 'paddle', keys: ['KeyW'], axes: [0, -1, 0, 0], buttons: []},
+    {name: 'back', keys: ['KeyS'], axes: [0, 0.8, 0, 0], buttons: []},
+    {name: 'turn left', keys: ['KeyA'], axes: [-1, 0, 0, 0], buttons: []},
+    {name: 'turn right', keys: ['KeyD'], axes: [0.9, 0.2, 0, 0], buttons: [15]},  // d-pad right too
+    {
+      name: 'fast paddle',
+      keys: ['ShiftLeft', 'KeyW'],
+      axes: [0, 0, 0, 0],
+      buttons: [5, 12]
+    },  // RB + d-pad up
+    {name: 'fast back', keys: ['ShiftLeft', 'KeyS'], axes: [0, 1, 0, 0], buttons: [4]},
   ];
   const motion = async (press, release) => {
     const before = await canoe(page);
@@ -147,14 +200,27 @@ async function padAgainstKeys() {
     const after = await canoe(page);
     await release();
     await runFrames(page, 1);  // the release reaches the game before it moves again
-    return { distance: Math.hypot(after.x - before.x, after.z - before.z), turn: ((after.yaw - before.yaw + 540) % 360) - 180 };
+    return {
+      distance: Math.hypot(after.x - before.x, after.z - before.z),
+      turn: ((after.yaw - before.yaw + 540) % 360) - 180
+    };
   };
   for (const action of actions) {
-    const keys = await motion(async () => { for (const k of action.keys) await page.keyboard.down(k); },
-      async () => { for (const k of action.keys) await page.keyboard.up(k); });
-    const pad = await motion(() => setPad(action.axes, action.buttons), () => setPad([0, 0, 0, 0], []));
-    check(keys.distance + Math.abs(keys.turn) > 0.1 && Math.abs(pad.distance - keys.distance) < 1e-3 && Math.abs(pad.turn - keys.turn) < 1e-2,
-      `pad ${action.name}: moved ${pad.distance.toFixed(3)} and turned ${pad.turn.toFixed(2)} deg; the keys ${keys.distance.toFixed(3)} and ${keys.turn.toFixed(2)} deg`);
+    const keys = await motion(
+        async () => {
+          for (const k of action.keys) await page.keyboard.down(k);
+        },
+        async () => {
+          for (const k of action.keys) await page.keyboard.up(k);
+        });
+    const pad =
+        await motion(() => setPad(action.axes, action.buttons), () => setPad([0, 0, 0, 0], []));
+    check(
+        keys.distance + Math.abs(keys.turn) > 0.1 &&
+            Math.abs(pad.distance - keys.distance) < 1e-3 && Math.abs(pad.turn - keys.turn) < 1e-2,
+        `pad ${action.name}: moved ${pad.distance.toFixed(3)} and turned ${
+            pad.turn.toFixed(
+                2)} deg; the keys ${keys.distance.toFixed(3)} and ${keys.turn.toFixed(2)} deg`);
   }
   // A jump: the south button as Space, the same height after the same frames; the first jump
   // lands before the second starts.
@@ -168,7 +234,9 @@ async function padAgainstKeys() {
   const keyJump = await jump(() => page.keyboard.down('Space'), () => page.keyboard.up('Space'));
   await runFrames(page, 40);  // up 2 units at 5 a second, down at 6
   const padJump = await jump(() => setPad([0, 0, 0, 0], [0]), () => setPad([0, 0, 0, 0], []));
-  check(keyJump > 0.3 && Math.abs(padJump - keyJump) < 1e-3, `pad jump: ${padJump.toFixed(3)} high after 5 frames; the keys' ${keyJump.toFixed(3)}`);
+  check(
+      keyJump > 0.3 && Math.abs(padJump - keyJump) < 1e-3,
+      `pad jump: ${padJump.toFixed(3)} high after 5 frames; the keys' ${keyJump.toFixed(3)}`);
   // The view: the north button as F6, once per press however long it is held.
   const seat = (await canoe(page)).seat;
   await setPad([0, 0, 0, 0], [3]);
@@ -177,46 +245,54 @@ async function padAgainstKeys() {
   await setPad([0, 0, 0, 0], []);
   await page.keyboard.press('F6');
   await runFrames(page, 2);
-  check(seat === 1 && padView === 0 && (await canoe(page)).seat === 1, 'the pad\'s north button switches the view as F6 does');
+  check(
+      seat === 1 && padView === 0 && (await canoe(page)).seat === 1,
+      'the pad\'s north button switches the view as F6 does');
   check(errors.length === 0, `no console errors with a pad (${errors.join(' | ')})`);
   await page.close();
 }
 
 try {
-  fs.mkdirSync(out, { recursive: true });
+  fs.mkdirSync(out, {recursive: true});
   const desktop = desktopPictures(frameSeconds, steps);
 
   // A player's first visit (a fresh profile, nothing cached, the window's size, the real
   // clock): the time from navigation to the first frame drawn.
   const cold = await open('', '');
-  await cold.page.waitForFunction(() => Module._velloran_frames_run() >= 1, { timeout: 60000, polling: 20 });
-  console.log(`first frame ${Date.now() - cold.started} ms after navigation (cold, ${width} x ${height})`);
+  await cold.page.waitForFunction(
+      () => Module._velloran_frames_run() >= 1, {timeout: 60000, polling: 20});
+  console.log(
+      `first frame ${Date.now() - cold.started} ms after navigation (cold, ${width} x ${height})`);
   check(cold.errors.length === 0, `no console errors (${cold.errors.join(' | ')})`);
   await cold.page.close();
 
   // The start view and the four keys, in one scripted play.
   const first = await open(`&clock=${frameSeconds}&hold`);
   await start(first.page);
-  check(await first.page.evaluate(() => Module.ctx instanceof WebGL2RenderingContext), 'the canvas has a WebGL 2 context');
+  check(
+      await first.page.evaluate(() => Module.ctx instanceof WebGL2RenderingContext),
+      'the canvas has a WebGL 2 context');
   let previous = null;
   for (const step of steps) {
     const web = await play(first.page, step, step === steps[0] ? 1 : 0);
     const toDesktop = compare(web, desktop[step.name]);
-    check(toDesktop.mean <= limits.meanToDesktop && toDesktop.share <= limits.shareToDesktop,
-      `${step.name}: web vs desktop ${fmt(toDesktop)}`);
+    check(
+        toDesktop.mean <= limits.meanToDesktop && toDesktop.share <= limits.shareToDesktop,
+        `${step.name}: web vs desktop ${fmt(toDesktop)}`);
     if (previous) {
       const change = compare(web, previous);
-      check(change.mean >= limits.keyOverRenderers * Math.max(toDesktop.mean, 1),
-        `${step.name}: the key changed the picture (${fmt(change)})`);
+      check(
+          change.mean >= limits.keyOverRenderers * Math.max(toDesktop.mean, 1),
+          `${step.name}: the key changed the picture (${fmt(change)})`);
     }
     previous = web;
   }
   // Five wheel steps up in the free camera zoom in by five degrees, as on the desktop (no
   // desktop picture: its scripted play has keys only).
   await first.page.mouse.move(width / 2, height / 2);
-  const before = await play(first.page, { name: 'pointer', mode: 'none', frames: 1 });
-  for (let i = 0; i < 5; ++i) await first.page.mouse.wheel({ deltaY: -100 });
-  const zoomed = await play(first.page, { name: 'wheel', mode: 'none', frames: 1 });
+  const before = await play(first.page, {name: 'pointer', mode: 'none', frames: 1});
+  for (let i = 0; i < 5; ++i) await first.page.mouse.wheel({deltaY: -100});
+  const zoomed = await play(first.page, {name: 'wheel', mode: 'none', frames: 1});
   // A field of view narrowed from 45 to 40 degrees magnifies the picture about its centre by
   // tan(22.5)/tan(20): the earlier picture so magnified must match the zoomed one far better
   // than the earlier one as it was.
@@ -230,7 +306,9 @@ try {
     }
   }
   const asWas = compare(zoomed, before), asZoom = compare(zoomed, magnified);
-  check(asZoom.mean * 2 < asWas.mean, `wheel up zooms in: ${fmt(asZoom)} to the magnified picture, ${fmt(asWas)} to it as it was`);
+  check(
+      asZoom.mean * 2 < asWas.mean,
+      `wheel up zooms in: ${fmt(asZoom)} to the magnified picture, ${fmt(asWas)} to it as it was`);
   check(first.errors.length === 0, `no console errors (${first.errors.join(' | ')})`);
   await first.page.close();
 
@@ -238,13 +316,20 @@ try {
   const second = await open(`&clock=${gameOverSeconds}&hold`);
   await start(second.page);
   const web = await play(second.page, gameOver, 1);
-  check(await second.page.evaluate(() => UTF8ToString(Module._velloran_hud_top())) === 'GAME OVER', 'the HUD says GAME OVER');
+  check(
+      await second.page.evaluate(() => UTF8ToString(Module._velloran_hud_top())) === 'GAME OVER',
+      'the HUD says GAME OVER');
   const desktopEnd = desktopPictures(gameOverSeconds, [gameOver]).gameover;
   const hudBand = [height - 60, height];  // rows bottom-up: the top line's band
-  check(compare(web, desktopEnd, hudBand).mean <= limits.meanToDesktop, `game over: HUD band web vs desktop ${fmt(compare(web, desktopEnd, hudBand))}`);
+  check(
+      compare(web, desktopEnd, hudBand).mean <= limits.meanToDesktop,
+      `game over: HUD band web vs desktop ${fmt(compare(web, desktopEnd, hudBand))}`);
   await second.page.keyboard.press('Escape');
   await runFrames(second.page, 1);
-  check(await second.page.evaluate(() => document.getElementById('status').textContent.includes('ended')), 'Escape ends the game and the page says so');
+  check(
+      await second.page.evaluate(
+          () => document.getElementById('status').textContent.includes('ended')),
+      'Escape ends the game and the page says so');
   check(second.errors.length === 0, `no console errors (${second.errors.join(' | ')})`);
 
   // A faked standard pad against the same keys, measured on the canoe itself.
@@ -253,4 +338,7 @@ try {
   await close();
   server.close();
 }
-if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }
+if (failures.length) {
+  console.log(`${failures.length} check(s) failed`);
+  process.exit(1);
+}

@@ -4,19 +4,20 @@
 // the canoe is set beside is heard when the next frame collects it; M silences it all.
 //
 //   node sound_test.mjs <site folder>
-import { checker, launchBrowser, requireBuild, serveSite } from './harness.mjs';
+import {checker, launchBrowser, requireBuild, serveSite} from './harness.mjs';
 
 const [site] = process.argv.slice(2);
 requireBuild(site);
-const { check, failures } = checker();
+const {check, failures} = checker();
 const db = (rms) => (20 * Math.log10(Math.max(rms, 1e-9))).toFixed(1);
-const { server, base } = await serveSite(site);
-const { browser, close } = await launchBrowser();
+const {server, base} = await serveSite(site);
+const {browser, close} = await launchBrowser();
 
 // Runs in the page before its own script: every AudioContext made there is listened to.
 function listenToAudio() {
   const Real = window.AudioContext;
-  const realDestination = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, 'destination').get;
+  const realDestination =
+      Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, 'destination').get;
   class Heard extends Real {
     constructor(...args) {
       super(...args);
@@ -48,7 +49,10 @@ function listenToAudio() {
           loudest[side] = Math.max(loudest[side], Math.sqrt(sum / buffer.length));
         });
       }
-      if (performance.now() - started >= ms) { clearInterval(timer); done(loudest); }
+      if (performance.now() - started >= ms) {
+        clearInterval(timer);
+        done(loudest);
+      }
     }, 20);
   });
 }
@@ -59,17 +63,26 @@ try {
   page.on('pageerror', (e) => errors.push(e.message));
   await page.evaluateOnNewDocument(listenToAudio);
   await page.goto(`${base}width=320&height=240&clock=0.02&hold`);
-  await page.waitForFunction(() => typeof Module !== 'undefined' && Module.calledRun, { timeout: 60000 });
+  await page.waitForFunction(
+      () => typeof Module !== 'undefined' && Module.calledRun, {timeout: 60000});
   const runFrames = async (count) => {
-    const target = await page.evaluate((n) => { Module._velloran_run_frames(n); return Module._velloran_frames_run() + n; }, count);
-    await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+    const target = await page.evaluate((n) => {
+      Module._velloran_run_frames(n);
+      return Module._velloran_frames_run() + n;
+    }, count);
+    await page.waitForFunction(
+        (t) => Module._velloran_frames_run() >= t, {timeout: 120000, polling: 50}, target);
   };
   // The first frame is drawn under the start card; the click on the card starts game and sound.
   await runFrames(1);
-  await page.waitForSelector('#card.ready', { timeout: 120000 });
+  await page.waitForSelector('#card.ready', {timeout: 120000});
   await page.click('#card');
-  await page.waitForFunction(() => (window.heardContexts || []).some((c) => c.state === 'running'), { timeout: 30000 });
-  check(true, 'the click started the page\'s audio');
+  const started = await page
+                      .waitForFunction(
+                          () => (window.heardContexts || []).some((c) => c.state === 'running'),
+                          {timeout: 30000})
+                      .then(() => true, () => false);
+  check(started, 'the click started the page\'s audio');
   await runFrames(1);
 
   const quiet = await page.evaluate(() => window.heardLoudest(1000));
@@ -83,14 +96,19 @@ try {
   const squeak = await listening;
   const ducksAfter = await page.evaluate(() => Module._velloran_ducks_left());
   console.log(`duck collected: left ${db(squeak[0])} dB, right ${db(squeak[1])} dB`);
-  check(ducksAfter < ducksBefore, `the duck (and any beside it) was collected (${ducksBefore} then ${ducksAfter} left)`);
-  check(Math.max(...squeak) > 2 * Math.max(...quiet), 'the collected duck is heard over the ambience');
+  check(
+      ducksAfter < ducksBefore,
+      `the duck (and any beside it) was collected (${ducksBefore} then ${ducksAfter} left)`);
+  check(
+      Math.max(...squeak) > 2 * Math.max(...quiet),
+      'the collected duck is heard over the ambience');
 
   await page.keyboard.press('KeyM');
   await runFrames(2);
   // What the page had already scheduled plays out first: wait (at most 5 s) for a quiet moment.
   for (let i = 0; i < 50; ++i) {
-    if (Math.max(...await page.evaluate(() => window.heardLoudest(100))) < 0.1 * Math.max(...quiet)) break;
+    if (Math.max(...await page.evaluate(() => window.heardLoudest(100))) < 0.1 * Math.max(...quiet))
+      break;
   }
   const muted = await page.evaluate(() => window.heardLoudest(500));
   console.log(`muted: left ${db(muted[0])} dB, right ${db(muted[1])} dB`);
@@ -100,4 +118,7 @@ try {
   await close();
   server.close();
 }
-if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }
+if (failures.length) {
+  console.log(`${failures.length} check(s) failed`);
+  process.exit(1);
+}
