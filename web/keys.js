@@ -8,13 +8,17 @@ const storageKey = 'velloran.keys';  // { action: ['US key name', ...] }
 const keyList = document.getElementById('keys');
 const controlsPanel = document.getElementById('controls');
 const controlsNote = document.getElementById('controls-note');
-const labels = new Map();     // code -> what the player's layout prints on it
+const labels = new Map();      // code -> what the player's layout prints on it
 const codeOfName = new Map();  // US key name -> code
 let actions = [];              // [{ name, description, keys: [US names] }]
 let capturing = null;          // the action waiting for its new key
 
 function storedKeys() {
-  try { return JSON.parse(localStorage.getItem(storageKey)) || {}; } catch (e) { return {}; }
+  try {
+    return JSON.parse(localStorage.getItem(storageKey)) || {};
+  } catch (e) {
+    return {};
+  }
 }
 
 // What the player's keyboard prints on a key, else its US name.
@@ -29,8 +33,10 @@ function readBindings() {
   for (const line of Module.ccall('velloran_bindings', 'string', [], []).split('\n')) {
     if (!line) continue;
     const [name, description, keys] = line.split('\t');
-    if (name.startsWith('=')) codeOfName.set(name.slice(1), description);
-    else actions.push({ name, description, keys: keys ? keys.split(',') : [] });
+    if (name.startsWith('='))
+      codeOfName.set(name.slice(1), description);
+    else
+      actions.push({name, description, keys: keys ? keys.split(',') : []});
   }
 }
 
@@ -40,8 +46,14 @@ function render() {
   controlsPanel.replaceChildren(...actions.map((a) => {
     const row = document.createElement('button');
     row.dataset.action = a.name;
-    row.textContent = capturing === a.name ? `${a.description}: press a key (Escape: keep)` : `${a.description}: ${keysOf(a)}`;
-    row.onclick = (event) => { event.stopPropagation(); capturing = a.name; controlsNote.textContent = ''; render(); };
+    row.textContent = capturing === a.name ? `${a.description}: press a key (Escape: keep)` :
+                                             `${a.description}: ${keysOf(a)}`;
+    row.onclick = (event) => {
+      event.stopPropagation();
+      capturing = a.name;
+      controlsNote.textContent = '';
+      render();
+    };
     return row;
   }));
   const reset = document.createElement('button');
@@ -57,10 +69,12 @@ function render() {
 // The stored bindings handed to the game, then shown.
 function applyStoredKeys() {
   const stored = storedKeys();
-  const text = Object.entries(stored).map(([action, keys]) => `${action} = ${keys.join(', ')}`).join('\n');
+  const text =
+      Object.entries(stored).map(([action, keys]) => `${action} = ${keys.join(', ')}`).join('\n');
   const notes = Module.ccall('velloran_set_bindings', 'string', ['string'], [text]);
   if (notes) console.warn(notes);
-  for (const [code, key] of labels) Module.ccall('velloran_key_label', null, ['string', 'string'], [code, key]);
+  for (const [code, key] of labels)
+    Module.ccall('velloran_key_label', null, ['string', 'string'], [code, key]);
   readBindings();
   render();
 }
@@ -73,12 +87,16 @@ function captureKey(event) {
   capturing = null;
   const name = [...codeOfName].find(([, code]) => code === event.code)?.[0];
   if (event.code !== 'Escape' && !name) controlsNote.textContent = 'That key cannot be used.';
-  if (event.code === 'Escape' || !name) { render(); return; }
+  if (event.code === 'Escape' || !name) {
+    render();
+    return;
+  }
   learnLabel(event);
   const stored = storedKeys();
   const owner = actions.find((a) => a.name !== action && a.keys.includes(name));
   if (owner && owner.keys.length === 1) {
-    controlsNote.textContent = `${labelOf(name)} is the only key of "${owner.description}"; give it another first.`;
+    controlsNote.textContent =
+        `${labelOf(name)} is the only key of "${owner.description}"; give it another first.`;
     render();
     return;
   }
@@ -94,14 +112,15 @@ function learnLabel(event) {
   if (event.shiftKey || event.altKey || event.ctrlKey || event.metaKey) return;
   if (event.key.length !== 1 || labels.get(event.code) === event.key) return;
   labels.set(event.code, event.key);
-  if (Module._velloran_key_label) Module.ccall('velloran_key_label', null, ['string', 'string'], [event.code, event.key]);
+  if (Module._velloran_key_label)
+    Module.ccall('velloran_key_label', null, ['string', 'string'], [event.code, event.key]);
   if (phase === 'ready') render();
 }
 
 // Where the browser tells the layout, every label is known before the first key.
 if (navigator.keyboard && navigator.keyboard.getLayoutMap) {
   navigator.keyboard.getLayoutMap().then((map) => {
-    for (const [code, key] of map) learnLabel({ code, key });
+    for (const [code, key] of map) learnLabel({code, key});
   }, () => {});
 }
 

@@ -53,8 +53,10 @@ canvas.requestPointerLock = () => {
 // Keys the game uses whose default action would scroll the page, open a menu or move the
 // focus. Keys the browser keeps for itself (Ctrl+W, Ctrl+T, F11 full screen, F5 reload in
 // some browsers) never reach a page and cannot be taken.
-const gameKeys = new Set(['Space', 'ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight',
-  'F1', 'F2', 'F3', 'F4', 'F6', 'F7', 'F10', 'Tab', 'Backspace']);
+const gameKeys = new Set([
+  'Space', 'ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight', 'F1', 'F2', 'F3', 'F4', 'F6', 'F7',
+  'F10', 'Tab', 'Backspace'
+]);
 
 // The start gesture. It runs inside the player's own event, where a browser allows the pointer
 // to be captured (and sound to begin: listeners of 'velloran-start' run inside it too).
@@ -62,7 +64,8 @@ function start(event) {
   if (phase !== 'ready') return;
   setPhase('playing');
   canvas.focus();
-  if (event.type !== 'keydown' && event.pointerType !== 'touch' && !touchUsed) canvas.requestPointerLock();
+  if (event.type !== 'keydown' && event.pointerType !== 'touch' && !touchUsed)
+    canvas.requestPointerLock();
   Module._velloran_start();
   dispatchEvent(new Event('velloran-start'));
 }
@@ -77,23 +80,35 @@ addEventListener('click', start);
 for (const type of ['keydown', 'keyup']) {
   addEventListener(type, (event) => {
     event.stopImmediatePropagation();
-    if (capturing) { if (type === 'keydown') captureKey(event); return; }
+    if (capturing) {
+      if (type === 'keydown') captureKey(event);
+      return;
+    }
     if (gameKeys.has(event.code)) event.preventDefault();
     learnLabel(event);
     if (phase === 'playing' || phase === 'ended') {
-      Module.ccall('velloran_key', null, ['string', 'number'],
-        [event.code, type === 'keyup' ? 0 : event.repeat ? 2 : 1]);
-    } else if (phase === 'ready' && type === 'keydown' && event.code !== 'Escape' && !event.repeat) {
+      Module.ccall(
+          'velloran_key', null, ['string', 'number'],
+          [event.code,
+           type === 'keyup' ? 0 :
+               event.repeat ? 2 :
+                              1]);
+    } else if (
+        phase === 'ready' && type === 'keydown' && event.code !== 'Escape' && !event.repeat) {
       start(event);
     }
   }, true);
 }
 // Keys held when the page loses the focus would stay held: let go of them all.
-addEventListener('blur', () => { if (Module._velloran_release_keys) Module._velloran_release_keys(); });
+addEventListener('blur', () => {
+  if (Module._velloran_release_keys) Module._velloran_release_keys();
+});
 
 // Nor does the mouse or a finger turn the camera behind the card (the window's wheel counter is
 // registered after this one).
-const beforeStart = (event) => { if (phase !== 'playing') event.stopImmediatePropagation(); };
+const beforeStart = (event) => {
+  if (phase !== 'playing') event.stopImmediatePropagation();
+};
 for (const type of ['mousemove', 'touchmove']) canvas.addEventListener(type, beforeStart, true);
 addEventListener('wheel', beforeStart, true);
 
@@ -114,10 +129,10 @@ let touchUsed = false;  // set by touch.js once the screen was touched
 function ended(how, ducks, seconds) {
   const collected = `${ducks} of 15 ducks collected`;
   const left = `${seconds} second${seconds === 1 ? '' : 's'} left`;
-  statusLine.textContent = how === 'escape'
-    ? `The game has ended: ${collected}, ${left}. Reload the page to play again.`
-    : ducks === 15 ? `All 15 ducks collected with ${left}! Reload the page to play again.`
-      : `Time is up: ${collected}. Reload the page to play again.`;
+  statusLine.textContent = how === 'escape' ?
+      `The game has ended: ${collected}, ${left}. Reload the page to play again.` :
+      ducks === 15 ? `All 15 ducks collected with ${left}! Reload the page to play again.` :
+                     `Time is up: ${collected}. Reload the page to play again.`;
   if (how === 'escape' && document.pointerLockElement) document.exitPointerLock();
   setPhase('ended');
 }
@@ -131,7 +146,9 @@ var Module = {
     const bytes = /\((\d+)\/(\d+)\)/.exec(text || '');
     if (bytes && phase === 'loading') showProgress(Number(bytes[1]), Number(bytes[2]));
   },
-  velloranNote: (text) => { document.getElementById('note').textContent = text; },
+  velloranNote: (text) => {
+    document.getElementById('note').textContent = text;
+  },
   velloranReady: () => {
     fit();
     if (phase !== 'loading') return;
@@ -159,7 +176,7 @@ async function fetchAll(urls) {
   return Promise.all(responses.map(async (response) => {
     const chunks = [], reader = response.body.getReader();
     for (;;) {
-      const { done, value } = await reader.read();
+      const {done, value} = await reader.read();
       if (done) break;
       chunks.push(value);
       loaded += value.length;
@@ -175,17 +192,23 @@ async function load() {
     const [packed, wasm] = await fetchAll(['velloran.data.gz', 'velloran.wasm']);
     const head = new Uint8Array(await packed.slice(0, 2).arrayBuffer());
     // A server that labels .gz files as gzip-encoded lets the browser unpack them already.
-    let data = head[0] === 0x1f && head[1] === 0x8b
-      ? await new Response(packed.stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer()
-      : await packed.arrayBuffer();
+    let data = head[0] === 0x1f && head[1] === 0x8b ?
+        await new Response(packed.stream().pipeThrough(new DecompressionStream('gzip')))
+            .arrayBuffer() :
+        await packed.arrayBuffer();
     const wasmBytes = await wasm.arrayBuffer();
     // Asked once; the page lets go of its copy as the loader takes it.
-    Module.getPreloadedPackage = () => { const taken = data; data = null; return taken; };
+    Module.getPreloadedPackage = () => {
+      const taken = data;
+      data = null;
+      return taken;
+    };
     Module.instantiateWasm = (imports, receive) => {
-      WebAssembly.instantiate(wasmBytes, imports).then((r) => receive(r.instance, r.module), (error) => {
-        console.error(error);
-        statusLine.textContent = 'The game could not start in this browser (see the console).';
-      });
+      WebAssembly.instantiate(wasmBytes, imports)
+          .then((r) => receive(r.instance, r.module), (error) => {
+            console.error(error);
+            statusLine.textContent = 'The game could not start in this browser (see the console).';
+          });
       return {};
     };
   } catch (e) {

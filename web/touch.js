@@ -1,8 +1,8 @@
 // touch.js: on-screen controls for a touch screen. The thumb pad holds forward, back, left and
 // right by the thumb's direction from its centre, Jump and View tap their actions, Sprint
-// latches on and off (a thumb cannot hold it beside the pad). Dragging on the picture looks around, as the mouse
-// does, a CSS pixel of drag for a pixel of mouse movement. Hidden where there is a mouse, until
-// the screen is touched.
+// latches on and off (a thumb cannot hold it beside the pad). Dragging on the picture looks around,
+// as the mouse does, a CSS pixel of drag for a pixel of mouse movement. Hidden where there is a
+// mouse, until the screen is touched.
 'use strict';
 
 const touchPanel = document.getElementById('touch');
@@ -12,7 +12,8 @@ const deadZone = 0.35;  // of the pad's radius: a thumb resting near the centre 
 
 // Only while playing: before the start the card is the thing to tap.
 function pressKey(action, down) {
-  if (phase === 'playing') Module.ccall('velloran_touch', null, ['string', 'number'], [action, down ? 1 : 0]);
+  if (phase === 'playing')
+    Module.ccall('velloran_touch', null, ['string', 'number'], [action, down ? 1 : 0]);
 }
 
 function showTouchControls() {
@@ -22,7 +23,7 @@ function showTouchControls() {
 if (matchMedia('(pointer: coarse)').matches && !matchMedia('(any-pointer: fine)').matches) {
   showTouchControls();
 }
-addEventListener('touchstart', showTouchControls, { capture: true, passive: true });
+addEventListener('touchstart', showTouchControls, {capture: true, passive: true});
 
 // The pad: which of the four actions the thumb's offset holds.
 const padHeld = new Set();
@@ -40,17 +41,30 @@ function steer(event) {
   if (dy > deadZone) want.add('back');
   if (dx < -deadZone) want.add('left');
   if (dx > deadZone) want.add('right');
-  for (const key of padHeld) if (!want.has(key)) { padHeld.delete(key); pressKey(key, false); }
-  for (const key of want) if (!padHeld.has(key)) { padHeld.add(key); pressKey(key, true); }
+  for (const key of padHeld)
+    if (!want.has(key)) {
+      padHeld.delete(key);
+      pressKey(key, false);
+    }
+  for (const key of want)
+    if (!padHeld.has(key)) {
+      padHeld.add(key);
+      pressKey(key, true);
+    }
 }
 pad.addEventListener('pointerdown', (event) => {
   padPointer = event.pointerId;
   // The pad keeps the thumb when it slides off; a browser may refuse for a pointer it has
   // already let go, and the pad then works without.
-  try { pad.setPointerCapture(event.pointerId); } catch (e) { /* steering still follows */ }
+  try {
+    pad.setPointerCapture(event.pointerId);
+  } catch (e) { /* steering still follows */
+  }
   steer(event);
 });
-pad.addEventListener('pointermove', (event) => { if (event.pointerId === padPointer) steer(event); });
+pad.addEventListener('pointermove', (event) => {
+  if (event.pointerId === padPointer) steer(event);
+});
 for (const type of ['pointerup', 'pointercancel']) {
   pad.addEventListener(type, (event) => {
     if (event.pointerId !== padPointer) return;
@@ -80,7 +94,7 @@ for (const button of touchPanel.querySelectorAll('button')) {
 let dragging = null;  // { id, x, y } of the finger that looks
 canvas.addEventListener('touchstart', (event) => {
   const t = event.changedTouches[0];
-  if (!dragging) dragging = { id: t.identifier, x: t.clientX, y: t.clientY };
+  if (!dragging) dragging = {id: t.identifier, x: t.clientX, y: t.clientY};
 }, true);
 canvas.addEventListener('touchmove', (event) => {
   event.stopImmediatePropagation();

@@ -1,16 +1,18 @@
 // Key, cursor and scroll handling: press-edge toggles, held keys, jump start, mouse priming.
-#include <gtest/gtest.h>
+#include "app/input.h"
 
 #include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 
 #include "app/game.h"
-#include "app/input.h"
 
 namespace {
 
-std::unique_ptr<Game> FreshGame() { return std::make_unique<Game>(); }
+std::unique_ptr<Game> FreshGame() {
+  return std::make_unique<Game>();
+}
 
 }  // namespace
 

@@ -12,24 +12,36 @@
 //
 // What a player sees is read from screenshots: a HUD line is there when the band where the
 // game draws it holds white text pixels, in the window, with nothing of the page over it.
-import { checker, decodePng, launchBrowser, requireBuild, serveSite } from './harness.mjs';
+import {checker, decodePng, launchBrowser, requireBuild, serveSite} from './harness.mjs';
 
 const [site, part] = process.argv.slice(2);
 requireBuild(site);
-if (!['download', 'sizes', 'hidpi', 'play'].includes(part)) { console.log(`FAIL: unknown part "${part}"`); process.exit(2); }
-const { check, failures } = checker();
-const { server, sent, base } = await serveSite(site);
-const { browser, close } = await launchBrowser();
+if (!['download', 'sizes', 'hidpi', 'play'].includes(part)) {
+  console.log(`FAIL: unknown part "${part}"`);
+  process.exit(2);
+}
+const {check, failures} = checker();
+const {server, sent, base} = await serveSite(site);
+const {browser, close} = await launchBrowser();
 const maxFirstVisitBytes = 4e6;
 const maxDrawingPixels = 2560 * 1440;
 
 const probe = (page, what) => page.evaluate((w) => Module._velloran_probe(w), what);
-const probes = { timeLeft: 0, canoeX: 1, canoeZ: 2, yaw: 3, pitch: 4, width: 5, height: 6 };
+const probes = {
+  timeLeft: 0,
+  canoeX: 1,
+  canoeZ: 2,
+  yaw: 3,
+  pitch: 4,
+  width: 5,
+  height: 6
+};
 const framesRun = (page) => page.evaluate(() => Module._velloran_frames_run());
 async function frames(page, count, hold) {
   const target = (await framesRun(page)) + count;
   if (hold) await page.evaluate((n) => Module._velloran_run_frames(n), count);
-  await page.waitForFunction((t) => Module._velloran_frames_run() >= t, { timeout: 120000, polling: 50 }, target);
+  await page.waitForFunction(
+      (t) => Module._velloran_frames_run() >= t, {timeout: 120000, polling: 50}, target);
 }
 const canoe = async (page) => [await probe(page, probes.canoeX), await probe(page, probes.canoeZ)];
 const moved = (a, b) => Math.hypot(a[0] - b[0], a[1] - b[1]);
@@ -38,42 +50,68 @@ const moved = (a, b) => Math.hypot(a[0] - b[0], a[1] - b[1]);
 async function open(viewport, query = '') {
   const page = await browser.newPage();
   const errors = [];
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('console', (m) => {
+    if (m.type() === 'error') errors.push(m.text());
+  });
   page.on('pageerror', (e) => errors.push(e.message));
   await page.setViewport(viewport);
   await page.goto(base + query);
   if (query.includes('hold')) {
-    await page.waitForFunction(() => Module.calledRun, { timeout: 120000, polling: 50 });
+    await page.waitForFunction(() => Module.calledRun, {timeout: 120000, polling: 50});
     await page.evaluate(() => Module._velloran_run_frames(1));
   }
-  await page.waitForSelector('#card.ready', { timeout: 120000 });
-  return { page, errors };
+  await page.waitForSelector('#card.ready', {timeout: 120000});
+  return {page, errors};
 }
 
 // The canvas's place against the window: inside it, filling it one way, its shape kept, no
 // scrolling, and (at the size chosen at start) one drawing pixel per device pixel.
 async function layout(page) {
   return page.evaluate(() => {
-    const c = document.getElementById('canvas'), r = c.getBoundingClientRect(), d = document.documentElement;
-    return { x: r.x, y: r.y, w: r.width, h: r.height, bw: c.width, bh: c.height, vw: innerWidth, vh: innerHeight,
-      sw: d.scrollWidth, sh: d.scrollHeight, dpr: devicePixelRatio };
+    const c = document.getElementById('canvas'), r = c.getBoundingClientRect(),
+          d = document.documentElement;
+    return {
+      x: r.x,
+      y: r.y,
+      w: r.width,
+      h: r.height,
+      bw: c.width,
+      bh: c.height,
+      vw: innerWidth,
+      vh: innerHeight,
+      sw: d.scrollWidth,
+      sh: d.scrollHeight,
+      dpr: devicePixelRatio
+    };
   });
 }
-const fits = (l) => l.x >= -0.5 && l.y >= -0.5 && l.x + l.w <= l.vw + 0.5 && l.y + l.h <= l.vh + 0.5 &&
-  (Math.abs(l.w - l.vw) <= 1 || Math.abs(l.h - l.vh) <= 1) && Math.abs(l.w / l.h - l.bw / l.bh) < 0.01;
+const fits = (l) => l.x >= -0.5 && l.y >= -0.5 && l.x + l.w <= l.vw + 0.5 &&
+    l.y + l.h <= l.vh + 0.5 && (Math.abs(l.w - l.vw) <= 1 || Math.abs(l.h - l.vh) <= 1) &&
+    Math.abs(l.w / l.h - l.bw / l.bh) < 0.01;
 const crisp = (l) => Math.abs(l.w * l.dpr - l.bw) <= 1.5 && Math.abs(l.h * l.dpr - l.bh) <= 1.5;
 const scrolls = (l) => l.sw > l.vw || l.sh > l.vh;
-const describe = (l) => `canvas ${l.w.toFixed(0)} x ${l.h.toFixed(0)} at ${l.x.toFixed(0)},${l.y.toFixed(0)}, ` +
-  `buffer ${l.bw} x ${l.bh}, window ${l.vw} x ${l.vh} @${l.dpr}`;
+const describe = (l) =>
+    `canvas ${l.w.toFixed(0)} x ${l.h.toFixed(0)} at ${l.x.toFixed(0)},${l.y.toFixed(0)}, ` +
+    `buffer ${l.bw} x ${l.bh}, window ${l.vw} x ${l.vh} @${l.dpr}`;
 
 // The two HUD lines' bands in drawing pixels from the top (as the game places them: the
 // seconds line a fortieth of the width below the top, the ducks line a fiftieth above the
 // bottom), measured in the screenshot, and whether the page covers them.
 async function hudLines(page, l) {
-  const shot = decodePng(Buffer.from(await page.screenshot({ type: 'png' })));
+  const shot = decodePng(Buffer.from(await page.screenshot({type: 'png'})));
   const bands = [
-    { name: 'seconds', top: Math.floor(l.bw / 40) - l.bw * 0.012, bottom: Math.floor(l.bw / 40) + 2, width: l.bw * 0.16 },
-    { name: 'ducks', top: l.bh - Math.floor(l.bw / 50) - l.bw * 0.024, bottom: l.bh - Math.floor(l.bw / 50) + 2, width: l.bw * 0.3 },
+    {
+      name: 'seconds',
+      top: Math.floor(l.bw / 40) - l.bw * 0.012,
+      bottom: Math.floor(l.bw / 40) + 2,
+      width: l.bw * 0.16
+    },
+    {
+      name: 'ducks',
+      top: l.bh - Math.floor(l.bw / 50) - l.bw * 0.024,
+      bottom: l.bh - Math.floor(l.bw / 50) + 2,
+      width: l.bw * 0.3
+    },
   ];
   const seen = [];
   for (const band of bands) {
@@ -87,10 +125,10 @@ async function hudLines(page, l) {
         ++all;
       }
     }
-    const covered = await page.evaluate((x, y) => document.elementFromPoint(x, y)?.id !== 'canvas',
-      (x0 + x1) / 2, (y0 + y1) / 2);
+    const covered = await page.evaluate(
+        (x, y) => document.elementFromPoint(x, y)?.id !== 'canvas', (x0 + x1) / 2, (y0 + y1) / 2);
     const inside = x0 >= 0 && y0 >= 0 && x1 <= l.vw + 0.5 && y1 <= l.vh + 0.5;
-    seen.push({ name: band.name, ok: inside && !covered && white >= 0.03 * all, white, all });
+    seen.push({name: band.name, ok: inside && !covered && white >= 0.03 * all, white, all});
   }
   return seen;
 }
@@ -100,76 +138,116 @@ try {
   // progress shown at the final layout.
   if (part === 'download') {
     const page = await browser.newPage();
-    await page.setViewport({ width: 1280, height: 720 });
+    await page.setViewport({width: 1280, height: 720});
     const cdp = await page.createCDPSession();
     await cdp.send('Network.enable');
-    await cdp.send('Network.emulateNetworkConditions',
-      { offline: false, latency: 20, downloadThroughput: 1e6, uploadThroughput: 1e6 });
+    await cdp.send(
+        'Network.emulateNetworkConditions',
+        {offline: false, latency: 20, downloadThroughput: 1e6, uploadThroughput: 1e6});
     await page.evaluateOnNewDocument(() => {
       window.seenLoading = [];
-      addEventListener('DOMContentLoaded', () => new MutationObserver(() => {
-        const r = document.getElementById('canvas').getBoundingClientRect();
-        seenLoading.push({ text: document.getElementById('status').textContent, rect: [r.x, r.y, r.width, r.height] });
-      }).observe(document.getElementById('status'), { childList: true, characterData: true, subtree: true }));
+      addEventListener(
+          'DOMContentLoaded', () => new MutationObserver(() => {
+                                      const r =
+                                          document.getElementById('canvas').getBoundingClientRect();
+                                      seenLoading.push({
+                                        text: document.getElementById('status').textContent,
+                                        rect: [r.x, r.y, r.width, r.height]
+                                      });
+                                    }).observe(document.getElementById('status'), {
+            childList: true,
+            characterData: true,
+            subtree: true
+          }));
     });
     sent.bytes = 0;
     const started = Date.now();
     await page.goto(base);
-    await page.waitForFunction(() => Module._velloran_frames_run && Module._velloran_frames_run() >= 1, { timeout: 120000, polling: 20 });
+    await page.waitForFunction(
+        () => Module._velloran_frames_run && Module._velloran_frames_run() >= 1,
+        {timeout: 120000, polling: 20});
     const firstFrame = Date.now() - started;
-    console.log(`first visit: ${(sent.bytes / 1e6).toFixed(2)} MB sent, first frame ${firstFrame} ms after navigation at 8 Mbit/s`);
-    check(sent.bytes <= maxFirstVisitBytes, `a first visit sends at most 4 MB (${sent.bytes} bytes)`);
-    await page.waitForSelector('#card.ready', { timeout: 60000 });
-    const { seen, ready } = await page.evaluate(() => {
+    console.log(`first visit: ${(sent.bytes / 1e6).toFixed(2)} MB sent, first frame ${
+        firstFrame} ms after navigation at 8 Mbit/s`);
+    check(
+        sent.bytes <= maxFirstVisitBytes, `a first visit sends at most 4 MB (${sent.bytes} bytes)`);
+    await page.waitForSelector('#card.ready', {timeout: 60000});
+    const {seen, ready} = await page.evaluate(() => {
       const r = document.getElementById('canvas').getBoundingClientRect();
-      return { seen: seenLoading, ready: [r.x, r.y, r.width, r.height] };
+      return {seen: seenLoading, ready: [r.x, r.y, r.width, r.height]};
     });
     const progress = seen.filter((s) => /of [\d.]+ MB \(\d+%\)/.test(s.text));
-    check(progress.length >= 2, `loading shows megabytes and percent (${progress.length} steps, last "${progress.at(-1)?.text}")`);
-    check(progress.every((s) => s.rect.join() === ready.join()), `the canvas does not move from loading to ready (${ready.join(', ')})`);
+    check(
+        progress.length >= 2,
+        `loading shows megabytes and percent (${progress.length} steps, last "${
+            progress.at(-1)?.text}")`);
+    check(
+        progress.every((s) => s.rect.join() === ready.join()),
+        `the canvas does not move from loading to ready (${ready.join(', ')})`);
     const view = [await probe(page, probes.yaw), await probe(page, probes.pitch)];
     for (let i = 0; i < 10; ++i) await page.mouse.move(100 + 10 * i, 100 + 10 * i);
-    await page.mouse.wheel({ deltaY: -100 });
+    await page.mouse.wheel({deltaY: -100});
     await new Promise((ok) => setTimeout(ok, 1500));
-    check(await framesRun(page) === 1 && await probe(page, probes.timeLeft) === 90 &&
-      await probe(page, probes.yaw) === view[0] && await probe(page, probes.pitch) === view[1],
-      'before the start gesture only the first picture is drawn, the clock stands at 90, the mouse turns nothing');
+    check(
+        await framesRun(page) === 1 && await probe(page, probes.timeLeft) === 90 &&
+            await probe(page, probes.yaw) === view[0] &&
+            await probe(page, probes.pitch) === view[1],
+        'before the start gesture only the first picture is drawn, the clock stands at 90, the mouse turns nothing');
     await page.close();
 
     // A browser without DecompressionStream fetches the unpacked bundle instead.
     const old = await browser.newPage();
-    await old.evaluateOnNewDocument(() => { delete window.DecompressionStream; });
+    await old.evaluateOnNewDocument(() => {
+      delete window.DecompressionStream;
+    });
     sent.bytes = 0;
     await old.goto(base + 'width=320&height=240');
-    await old.waitForSelector('#card.ready', { timeout: 120000 });
-    check(sent.bytes > 13e6, `without a decompressor the unpacked bundle loads and the game starts (${sent.bytes} bytes)`);
+    await old.waitForSelector('#card.ready', {timeout: 120000});
+    check(
+        sent.bytes > 13e6,
+        `without a decompressor the unpacked bundle loads and the game starts (${
+            sent.bytes} bytes)`);
     await old.close();
   }
 
   // Window sizes from a phone to a large screen: fits, crisp, no scrolling, both HUD lines.
   const viewports = {
-    sizes: [{ width: 1280, height: 720 }, { width: 1366, height: 657 }, { width: 800, height: 600 },
-      { width: 1920, height: 1080 }],
-    hidpi: [{ width: 1280, height: 720, deviceScaleFactor: 2 }, { width: 3840, height: 2160 },
-      { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }],
+    sizes: [
+      {width: 1280, height: 720}, {width: 1366, height: 657}, {width: 800, height: 600},
+      {width: 1920, height: 1080}
+    ],
+    hidpi: [
+      {width: 1280, height: 720, deviceScaleFactor: 2}, {width: 3840, height: 2160},
+      {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true}
+    ],
   };
   for (const viewport of viewports[part] || []) {
     const name = `${viewport.width} x ${viewport.height} @${viewport.deviceScaleFactor || 1}`;
-    const { page, errors } = await open(viewport, 'hold');
+    const {page, errors} = await open(viewport, 'hold');
     const l = await layout(page);
     // Past the cap the picture is drawn smaller and scaled up: whole and sharp are then apart.
-    const capped = viewport.width * viewport.height * (viewport.deviceScaleFactor || 1) ** 2 > maxDrawingPixels;
-    check(fits(l) && crisp(l) === !capped && l.bw * l.bh <= maxDrawingPixels && !scrolls(l),
-      `${name}: fits, ${capped ? 'drawn at the cap' : 'crisp'}, no scrolling (${describe(l)})`);
+    const capped = viewport.width * viewport.height * (viewport.deviceScaleFactor || 1) ** 2 >
+        maxDrawingPixels;
+    check(
+        fits(l) && crisp(l) === !capped && l.bw * l.bh <= maxDrawingPixels && !scrolls(l),
+        `${name}: fits, ${capped ? 'drawn at the cap' : 'crisp'}, no scrolling (${describe(l)})`);
     for (const line of await hudLines(page, l)) {
-      check(line.ok, `${name}: the ${line.name} HUD line is shown (${line.white} of ${line.all} pixels white)`);
+      check(
+          line.ok,
+          `${name}: the ${line.name} HUD line is shown (${line.white} of ${
+              line.all} pixels white)`);
     }
     if (viewport.hasTouch) {
       // The phone: a tap starts, the thumb pad paddles, letting go stops.
       await page.touchscreen.tap(viewport.width / 2, viewport.height / 2);
-      check(await page.evaluate(() => !document.getElementById('touch').hidden && phase === 'playing'),
-        `${name}: a tap starts the game and shows the touch controls`);
-      const pad = await page.evaluate(() => { const r = document.getElementById('pad').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2, r.width / 2]; });
+      check(
+          await page.evaluate(
+              () => !document.getElementById('touch').hidden && phase === 'playing'),
+          `${name}: a tap starts the game and shows the touch controls`);
+      const pad = await page.evaluate(() => {
+        const r = document.getElementById('pad').getBoundingClientRect();
+        return [r.x + r.width / 2, r.y + r.height / 2, r.width / 2];
+      });
       const before = await canoe(page);
       const touch = await page.touchscreen.touchStart(pad[0], pad[1]);
       await touch.move(pad[0], pad[1] - 0.9 * pad[2]);
@@ -178,8 +256,10 @@ try {
       await touch.end();
       await frames(page, 2, true);
       const after = await canoe(page);
-      check(moved(before, paddled) > 0.01 && moved(paddled, after) < 1e-4,
-        `${name}: the thumb pad paddles the canoe and letting go stops it (moved ${moved(before, paddled).toFixed(3)}, then ${moved(paddled, after).toFixed(5)})`);
+      check(
+          moved(before, paddled) > 0.01 && moved(paddled, after) < 1e-4,
+          `${name}: the thumb pad paddles the canoe and letting go stops it (moved ${
+              moved(before, paddled).toFixed(3)}, then ${moved(paddled, after).toFixed(5)})`);
       // View switches to the free camera; a drag on the picture turns it, from where it was.
       const viewButton = await page.$('#view');
       await viewButton.tap();
@@ -187,16 +267,21 @@ try {
       const drag = await page.touchscreen.touchStart(200, 300);
       for (let i = 1; i <= 4; ++i) await drag.move(200 + 15 * i, 300);
       await drag.end();
-      const turned = (await probe(page, probes.yaw)) - yaw, tilted = (await probe(page, probes.pitch)) - pitch;
-      check(turned > 1 && Math.abs(tilted) < 1, `${name}: a sideways drag on the picture turns the free camera ` +
-        `(${turned.toFixed(1)} degrees sideways, ${tilted.toFixed(1)} up or down)`);
+      const turned = (await probe(page, probes.yaw)) - yaw,
+            tilted = (await probe(page, probes.pitch)) - pitch;
+      check(
+          turned > 1 && Math.abs(tilted) < 1,
+          `${name}: a sideways drag on the picture turns the free camera ` +
+              `(${turned.toFixed(1)} degrees sideways, ${tilted.toFixed(1)} up or down)`);
     } else if (viewport.width === 1280 && !viewport.deviceScaleFactor) {
       // A resize while playing: the picture follows, whole, without scrolling.
       await page.keyboard.press('Enter');
-      await page.setViewport({ width: 700, height: 700 });
+      await page.setViewport({width: 700, height: 700});
       await frames(page, 2, true);
       const resized = await layout(page);
-      check(fits(resized) && !scrolls(resized), `a resize while playing keeps it fitting (${describe(resized)})`);
+      check(
+          fits(resized) && !scrolls(resized),
+          `a resize while playing keeps it fitting (${describe(resized)})`);
     }
     check(errors.length === 0, `${name}: no console errors (${errors.join(' | ')})`);
     await page.close();
@@ -205,24 +290,31 @@ try {
   // A hidden page: no frame runs, the clock stands, the held key is let go; the first frame
   // back is a normal one. Then the free camera when the pointer lock ends.
   if (part === 'play') {
-    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300');
+    const {page, errors} = await open({width: 400, height: 300}, 'width=400&height=300');
     await page.keyboard.press('Enter');
     await page.keyboard.down('KeyW');
     await frames(page, 2);
     const setHidden = (hidden) => page.evaluate((h) => {
-      Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+      Object.defineProperty(document, 'hidden', {configurable: true, get: () => h});
       document.dispatchEvent(new Event('visibilitychange'));
     }, hidden);
     await setHidden(true);
-    const at = { frames: await framesRun(page), time: await probe(page, probes.timeLeft), canoe: await canoe(page) };
+    const at = {
+      frames: await framesRun(page),
+      time: await probe(page, probes.timeLeft),
+      canoe: await canoe(page)
+    };
     await new Promise((ok) => setTimeout(ok, 3000));
-    check(await framesRun(page) === at.frames && await probe(page, probes.timeLeft) === at.time,
-      'while hidden no frame runs and the clock stands');
+    check(
+        await framesRun(page) === at.frames && await probe(page, probes.timeLeft) === at.time,
+        'while hidden no frame runs and the clock stands');
     await setHidden(false);
     await frames(page, 2);
     const lost = at.time - (await probe(page, probes.timeLeft));
     check(lost < 1.5, `back from 3 s hidden, two frames take ${lost.toFixed(2)} s off the clock`);
-    check(moved(at.canoe, await canoe(page)) < 1e-4, 'the key held when the page was hidden was let go');
+    check(
+        moved(at.canoe, await canoe(page)) < 1e-4,
+        'the key held when the page was hidden was let go');
     await page.keyboard.up('KeyW');
 
     await page.keyboard.press('F6');  // the free camera
@@ -230,13 +322,20 @@ try {
     const locked = await page.evaluate(() => document.pointerLockElement?.id === 'canvas');
     for (let i = 1; i <= 5; ++i) await page.mouse.move(200 + 20 * i, 150 + 10 * i);
     await page.evaluate(() => new Promise((ok) => {
-      document.addEventListener('pointerlockchange', ok, { once: true });
-      if (document.pointerLockElement) document.exitPointerLock(); else document.dispatchEvent(new Event('pointerlockchange'));
-    }));
+                          document.addEventListener('pointerlockchange', ok, {once: true});
+                          if (document.pointerLockElement)
+                            document.exitPointerLock();
+                          else
+                            document.dispatchEvent(new Event('pointerlockchange'));
+                        }));
     const view = [await probe(page, probes.yaw), await probe(page, probes.pitch)];
     await page.mouse.move(302, 202);
-    const swing = Math.hypot((await probe(page, probes.yaw)) - view[0], (await probe(page, probes.pitch)) - view[1]);
-    check(swing < 2, `a 2 px move after the pointer ${locked ? 'lock' : 'capture'} ends turns the view ${swing.toFixed(2)} degrees`);
+    const swing = Math.hypot(
+        (await probe(page, probes.yaw)) - view[0], (await probe(page, probes.pitch)) - view[1]);
+    check(
+        swing < 2,
+        `a 2 px move after the pointer ${locked ? 'lock' : 'capture'} ends turns the view ${
+            swing.toFixed(2)} degrees`);
     check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
     await page.close();
   }
@@ -245,10 +344,16 @@ try {
   // z) paddles as the desktop's W does; its key printing w (code KeyZ) does not. Then forward
   // moved to I in the Controls panel, kept over a reload: I paddles, W no longer does.
   if (part === 'play') {
-    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300&clock=0.05');
+    const {page, errors} = await open({width: 400, height: 300}, 'width=400&height=300&clock=0.05');
     const session = await page.target().createCDPSession();
-    const key = (type, code, key, vk) => session.send('Input.dispatchKeyEvent',
-      { type, code, key, windowsVirtualKeyCode: vk, nativeVirtualKeyCode: vk, text: type === 'keyDown' ? key : undefined });
+    const key = (type, code, key, vk) => session.send('Input.dispatchKeyEvent', {
+      type,
+      code,
+      key,
+      windowsVirtualKeyCode: vk,
+      nativeVirtualKeyCode: vk,
+      text: type === 'keyDown' ? key : undefined
+    });
     const paddled = async (pg, down, up) => {
       const from = await canoe(pg);
       await down();
@@ -259,42 +364,59 @@ try {
     };
     await page.keyboard.press('Enter');
     await frames(page, 2);
-    const byPlace = await paddled(page, () => key('keyDown', 'KeyW', 'z', 90), () => key('keyUp', 'KeyW', 'z', 90));
-    const byLabel = await paddled(page, () => key('keyDown', 'KeyZ', 'w', 87), () => key('keyUp', 'KeyZ', 'w', 87));
-    check(byPlace > 0.3 && byLabel < 1e-4, `AZERTY: the key at KeyW printing z paddled ${byPlace.toFixed(3)}, the one printing w ${byLabel.toFixed(3)}`);
+    const byPlace = await paddled(
+        page, () => key('keyDown', 'KeyW', 'z', 90), () => key('keyUp', 'KeyW', 'z', 90));
+    const byLabel = await paddled(
+        page, () => key('keyDown', 'KeyZ', 'w', 87), () => key('keyUp', 'KeyZ', 'w', 87));
+    check(
+        byPlace > 0.3 && byLabel < 1e-4,
+        `AZERTY: the key at KeyW printing z paddled ${byPlace.toFixed(3)}, the one printing w ${
+            byLabel.toFixed(3)}`);
     await page.close();
 
-    const first = await open({ width: 800, height: 600 }, 'width=400&height=300&clock=0.05');
+    const first = await open({width: 800, height: 600}, 'width=400&height=300&clock=0.05');
     await first.page.click('#controls-button');
     await first.page.click('#controls button[data-action="forward"]');
     await first.page.keyboard.press('KeyI');
     await first.page.reload();
-    await first.page.waitForSelector('#card.ready', { timeout: 120000 });
-    const listed = await first.page.$eval('#controls button[data-action="forward"]', (e) => e.textContent);
+    await first.page.waitForSelector('#card.ready', {timeout: 120000});
+    const listed =
+        await first.page.$eval('#controls button[data-action="forward"]', (e) => e.textContent);
     await first.page.keyboard.press('Enter');
     await frames(first.page, 2);
-    const hold = (code) => [() => first.page.keyboard.down(code), () => first.page.keyboard.up(code)];
+    const hold =
+        (code) => [() => first.page.keyboard.down(code), () => first.page.keyboard.up(code)];
     const byI = await paddled(first.page, ...hold('KeyI'));
     const byW = await paddled(first.page, ...hold('KeyW'));
-    check(listed === 'paddle forward: I' && byI > 0.3 && byW < 1e-4,
-      `after a reload the Controls panel says "${listed}"; I paddled ${byI.toFixed(3)}, W ${byW.toFixed(3)}`);
-    check(errors.length === 0 && first.errors.length === 0, `no console errors (${[...errors, ...first.errors].join(' | ')})`);
+    check(
+        listed === 'paddle forward: I' && byI > 0.3 && byW < 1e-4,
+        `after a reload the Controls panel says "${listed}"; I paddled ${byI.toFixed(3)}, W ${
+            byW.toFixed(3)}`);
+    check(
+        errors.length === 0 && first.errors.length === 0,
+        `no console errors (${[...errors, ...first.errors].join(' | ')})`);
     await first.page.close();
   }
 
   // The ending: time runs out, then Escape; the last picture and the page's line stay.
   if (part === 'play') {
-    const { page, errors } = await open({ width: 400, height: 300 }, 'width=400&height=300&clock=5&hold');
+    const {page, errors} =
+        await open({width: 400, height: 300}, 'width=400&height=300&clock=5&hold');
     await page.keyboard.press('Enter');
     await frames(page, 20, true);
     const status = () => page.$eval('#status', (e) => e.textContent);
-    check(/Time is up: 0 of 15 ducks collected\. Reload/.test(await status()), `game over: the page says so ("${await status()}")`);
+    check(
+        /Time is up: 0 of 15 ducks collected\. Reload/.test(await status()),
+        `game over: the page says so ("${await status()}")`);
     await page.keyboard.press('Escape');
     await frames(page, 1, true);
     const l = await layout(page);
     const hud = await hudLines(page, l);
-    check(/ended: 0 of 15 ducks collected, 0 seconds left\. Reload/.test(await status()) && l.bw === 400 && fits(l) && hud[1].ok,
-      `after Escape the last picture stays (${describe(l)}, ducks line ${hud[1].white} white) and the page says "${await status()}"`);
+    check(
+        /ended: 0 of 15 ducks collected, 0 seconds left\. Reload/.test(await status()) &&
+            l.bw === 400 && fits(l) && hud[1].ok,
+        `after Escape the last picture stays (${describe(l)}, ducks line ${
+            hud[1].white} white) and the page says "${await status()}"`);
     check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
     await page.close();
   }
@@ -302,4 +424,7 @@ try {
   await close();
   server.close();
 }
-if (failures.length) { console.log(`${failures.length} check(s) failed`); process.exit(1); }
+if (failures.length) {
+  console.log(`${failures.length} check(s) failed`);
+  process.exit(1);
+}
