@@ -3,6 +3,8 @@
 
 #include <GLFW/glfw3.h>
 
+#include <cstdlib>
+#include <iostream>
 #include <iterator>
 
 #include "app/desktop_pads.h"
@@ -11,10 +13,19 @@
 #include "app/settings.h"
 #include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
+#include "trial/game_confinement.h"
 
 int RunVelloran() {
-  // First, while the process has one thread: worker processes start decoding every model and
-  // image and trying the font, so a hostile file cannot take the game down. The window,
+  // The very first thing, while the process has one thread: the game gives up the files and
+  // network it never needs, for itself and every thread and process it starts later. The
+  // drivers' shader caches stay off: a game taken over by a shader must not leave compiled
+  // code behind for the next start (the rules would refuse the cache's folder anyway).
+  setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+  setenv("__GL_SHADER_DISK_CACHE", "0", 1);
+  ConfineGameFiles(CurrentGameFolders());
+
+  // Then, still with one thread: worker processes start decoding every model and image and
+  // trying the font, so a hostile file cannot take the game down. The window,
   // context and shaders are made meanwhile; each loader waits only for its own file. When no
   // process can be had for it, nothing is installed and every loader refuses its file.
   static FileTrial trial;
@@ -36,11 +47,23 @@ int RunVelloran() {
   // 2. Every duck starts on the water.
   MarkAllDucksPresent(game.state);
 
+  // The display's connection comes before the window, so that abstract unix sockets (through
+  // which the X library reaches a local display) can be closed while the process still has
+  // one thread. Should this fail, OpenGameWindow tries again and says why.
+  if (glfwInit()) ScopeGameSockets();
   // 3-9. Window, context, callbacks, captured cursor, GL entry points.
   WindowOptions options;
   options.fullscreen = settings.fullscreen;
   GLFWwindow* window = OpenGameWindow(game, options);
   if (!window) return 1;
+  // The sound device is opened before any shader is compiled here: from the first compile on,
+  // no new socket can be made, and the sound server is reached through one. The brokers and
+  // their workers were forked before the filter and keep their own rules.
+  static GameAudio audio;
+  OpenAudioDevice(audio.output);
+  if (!RefuseGameSyscalls()) {
+    std::cerr << "velloran: the game's system-call filter could not be installed" << std::endl;
+  }
 
   // 10-22. Everything else start-up builds.
   static Session session;
@@ -49,9 +72,7 @@ int RunVelloran() {
   // Gamepads: the player's own mappings first, then every frame reads the pads.
   LoadPadMappings(kPadMappingFile);
   session.readPads = ReadDesktopPads;
-  // Sound: its files decode through the trial, which is still installed; the sound device (and
-  // its mixing thread) comes after every worker process has been started.
-  static GameAudio audio;
+  // Sound: its files decode through the trial, which is still installed.
   StartAudio(audio.output);
   InstallMuteKey(window, &audio);
 
