@@ -26,6 +26,8 @@ wait_window
 # The device (and its file) opens once the window is there, before the shaders are built.
 for ((i = 0; i < 300; i++)); do [ -s "$WAVE" ] && break; sleep 0.2; done
 [ -s "$WAVE" ] || fail "the wave file was not started within 60 s"
+# Keys count from the first frame on.
+wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
 settle 1
 hold_key w 4
 send_key m
