@@ -81,7 +81,7 @@ void ScheduleRoute(ScriptedPlay& play, long frames) {
   }
 }
 
-// The floor's data folder: the game's models, textures and font through links, its vertex
+// The floor's data folder: the game's models, textures and font, its vertex
 // stages copied, and every fragment stage replaced by one that writes a constant colour.
 // Empty on failure.
 std::string MakeFloorFolder() {
@@ -89,8 +89,14 @@ std::string MakeFloorFolder() {
   if (!mkdtemp(pattern.data())) return "";
   const fs::path floor = pattern;
   std::error_code error;
-  for (const char* folder : {"assets", "textures", "fonts"})
-    fs::create_directory_symlink(fs::absolute(folder), floor / folder, error);
+  // Hard links (a copy where they cannot be made): the game reads nothing through a symbolic
+  // link that leaves its data folder.
+  for (const char* folder : {"assets", "textures", "fonts"}) {
+    const fs::copy_options recursive = fs::copy_options::recursive;
+    fs::copy(folder, floor / folder, recursive | fs::copy_options::create_hard_links, error);
+    if (error)
+      fs::copy(folder, floor / folder, recursive | fs::copy_options::overwrite_existing, error);
+  }
   fs::create_directory(floor / "shader", error);
   for (const fs::directory_entry& entry : fs::directory_iterator("shader", error)) {
     const fs::path name = entry.path().filename();

@@ -3,6 +3,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -19,6 +20,7 @@
 #include "app/thread_budget.h"
 #include "audio/game_audio.h"
 #include "gfx/shader_trial_compile.h"
+#include "trial/game_confinement.h"
 
 namespace {
 
@@ -51,7 +53,8 @@ void KeepRecording(ReplayRecorder& recorder, bool& kept) {
 
 int RunVelloran(int argc, char** argv) {
   // A replay to watch is read and checked before anything starts, so a file that is not one
-  // costs one line and nothing else.
+  // costs one line and nothing else; and before the game confines itself, so the player may
+  // name a replay anywhere.
   bool replayMissing = false;
   const char* replayPath = ReplayArgument(argc, argv, replayMissing);
   static Replay replay;
@@ -65,11 +68,18 @@ int RunVelloran(int argc, char** argv) {
     return 1;
   }
 
+  // Then, while the process has one thread: the game gives up the files and network it never
+  // needs, for itself and every thread and process it starts later. The drivers' shader caches
+  // stay off: a game taken over by a shader must not leave compiled code behind for the next
+  // start (the rules would refuse the cache's folder anyway).
+  setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+  setenv("__GL_SHADER_DISK_CACHE", "0", 1);
+  ConfineGameFiles(CurrentGameFolders());
   // Before any thread or process starts: a low process limit must not leave the software
   // renderer waiting for threads it cannot have.
   FitRendererToProcessLimit();
-  // First, while the process has one thread: worker processes start decoding every model and
-  // image and trying the font, so a hostile file cannot take the game down. The window,
+  // Then, still with one thread: worker processes start decoding every model and image and
+  // trying the font, so a hostile file cannot take the game down. The window,
   // context and shaders are made meanwhile; each loader waits only for its own file. When no
   // process can be had for it, nothing is installed and every loader refuses its file.
   static FileTrial trial;
@@ -91,11 +101,23 @@ int RunVelloran(int argc, char** argv) {
   // 2. Every duck starts on the water.
   MarkAllDucksPresent(game.state);
 
+  // The display's connection comes before the window, so that abstract unix sockets (through
+  // which the X library reaches a local display) can be closed while the process still has
+  // one thread. Should this fail, OpenGameWindow tries again and says why.
+  if (glfwInit()) ScopeGameSockets();
   // 3-9. Window, context, callbacks, captured cursor, GL entry points.
   WindowOptions options;
   options.fullscreen = settings.fullscreen;
   GLFWwindow* window = OpenGameWindow(game, options);
   if (!window) return 1;
+  // The sound device is opened before any shader is compiled here: from the first compile on,
+  // no new socket can be made, and the sound server is reached through one. The brokers and
+  // their workers were forked before the filter and keep their own rules.
+  static GameAudio audio;
+  OpenAudioDevice(audio.output);
+  if (!RefuseGameSyscalls()) {
+    std::cerr << "velloran: the game's system-call filter could not be installed" << std::endl;
+  }
 
   // 10-22. Everything else start-up builds.
   static Session session;
@@ -104,9 +126,7 @@ int RunVelloran(int argc, char** argv) {
   // Gamepads: the player's own mappings first, then every frame reads the pads.
   LoadPadMappings(kPadMappingFile);
   session.readPads = ReadDesktopPads;
-  // Sound: its files decode through the trial, which is still installed; the sound device (and
-  // its mixing thread) comes after every worker process has been started.
-  static GameAudio audio;
+  // Sound: its files decode through the trial, which is still installed.
   StartAudio(audio.output);
   InstallMuteKey(window, &audio);
   // The player's keys, in front of every other key callback.

@@ -19,6 +19,11 @@ static_assert(kPadSlots == GLFW_JOYSTICK_LAST + 1, "one slot per GLFW joystick")
 
 namespace {
 
+int padComplaints = 0;  // GLFW's complaints while it reads the mapping file
+void CountPadComplaint(int, const char*) {
+  ++padComplaints;
+}
+
 bool KeyboardHolds(void*, int key) {
   return ControlsHold(key);
 }
@@ -35,14 +40,24 @@ void LoadPadMappings(const std::string& path) {
     return;
   }
   const PadMappingLines lines = SortPadMappings(bytes);
-  if (lines.keptCount > 0 && !glfwUpdateGamepadMappings(lines.kept.c_str())) {
+  // GLFW reports each mapping it cannot take through the game's error callback: counted here
+  // instead, so the file gets one note however many there are.
+  padComplaints = 0;
+  const GLFWerrorfun previous = glfwSetErrorCallback(CountPadComplaint);
+  const bool taken = lines.keptCount == 0 || glfwUpdateGamepadMappings(lines.kept.c_str());
+  glfwSetErrorCallback(previous);
+  if (!taken) {
     std::cerr << "Gamepad mappings in " << path << " not used: GLFW refused them" << std::endl;
     return;
   }
-  if (lines.refusedCount > 0) {
+  if (lines.refusedCount > 0 || lines.overCount > 0 || padComplaints > 0) {
     std::cerr << "Gamepad mappings in " << path << ": " << lines.refusedCount
-              << " line(s) are not mappings and were skipped, " << lines.keptCount << " used"
-              << std::endl;
+              << " line(s) are not mappings and were skipped, ";
+    if (lines.overCount > 0) {
+      std::cerr << lines.overCount << " past the first " << kMaxPadMappings << " were not read, ";
+    }
+    if (padComplaints > 0) std::cerr << padComplaints << " GLFW refused, ";
+    std::cerr << lines.keptCount - padComplaints << " used" << std::endl;
   }
 }
 

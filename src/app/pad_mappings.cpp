@@ -1,6 +1,7 @@
 // pad_mappings.cpp: a line-by-line check of the mapping format before GLFW parses it. GLFW
 // skips a line it cannot parse with a complaint of its own a line; checked here, a broken file
-// gives one note, and nothing with a control byte or past GLFW's line length reaches it.
+// gives one note, and nothing with a control byte, past GLFW's line or name length, or past a
+// number of mappings it can take quickly reaches it.
 #include "app/pad_mappings.h"
 
 #include <cctype>
@@ -32,7 +33,10 @@ bool IsMapping(const std::string& line) {
   }
   if (line[kGuidLength] != ',') return false;
   const std::size_t nameEnd = line.find(',', kGuidLength + 1);
-  if (nameEnd == std::string::npos || nameEnd == kGuidLength + 1) return false;
+  if (nameEnd == std::string::npos || nameEnd == kGuidLength + 1 ||
+      nameEnd - (kGuidLength + 1) > kMaxPadNameLength) {
+    return false;
+  }
   int fields = 0;
   std::size_t start = nameEnd + 1;
   while (start < line.size()) {
@@ -57,7 +61,9 @@ PadMappingLines SortPadMappings(const std::string& text) {
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
-    if (IsMapping(line)) {
+    if (IsMapping(line) && sorted.keptCount == kMaxPadMappings) {
+      ++sorted.overCount;
+    } else if (IsMapping(line)) {
       sorted.kept += line;
       sorted.kept += '\n';
       ++sorted.keptCount;

@@ -13,20 +13,10 @@
 #include <ctime>
 #include <vector>
 
+#include "trial/player_folders.h"
 #include "trial/safe_file.h"
 
 namespace {
-
-bool MakeFolder(const std::string& path) {
-  // Each step of the path; the existing ones are fine.
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && path[at] != '/') continue;
-    const std::string step = path.substr(0, at);
-    if (mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 void DropOldGames(const std::string& folder) {
   std::vector<std::string> games;
@@ -49,11 +39,8 @@ void DropOldGames(const std::string& folder) {
 }  // namespace
 
 std::string ReplayFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/velloran/replays";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share/velloran/replays";
-  return "";
+  const std::string data = PlayerDataFolder();
+  return data.empty() ? "" : data + "/replays";
 }
 
 bool KeepReplay(const Replay& replay, const std::string& folder, std::string& path,
@@ -62,7 +49,7 @@ bool KeepReplay(const Replay& replay, const std::string& folder, std::string& pa
     why = "no folder for it (HOME is not set)";
     return false;
   }
-  if (!MakeFolder(folder)) {
+  if (!MakePlayerFolder(folder)) {
     why = "could not make " + folder + " (" + std::strerror(errno) + ")";
     return false;
   }

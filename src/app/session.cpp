@@ -99,12 +99,13 @@ GLFWwindow* OpenGameWindow(Game& game, const WindowOptions& options) {
   if (!options.visible) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
   // Sizes come from settings.conf as signed values. Zero and negative sizes make GLFW fail, and
   // sizes beyond what X11 and GL can hold crash inside the window system, so both are refused
-  // here rather than handed on.
+  // here rather than handed on, and so is an area past 8K UHD's.
   const int width = static_cast<int>(game.screenWidth);
   const int height = static_cast<int>(game.screenHeight);
   GLFWwindow* window = nullptr;
   lastGlfwError = 0;
-  if (width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide) {
+  if (width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide &&
+      static_cast<long long>(width) * height <= kMaxWindowPixels) {
     window = options.fullscreen
                  ? glfwCreateWindow(width, height, "Velloran", glfwGetPrimaryMonitor(), nullptr)
                  : glfwCreateWindow(width, height, "Velloran", nullptr, nullptr);

@@ -61,6 +61,9 @@ struct WindowOptions {
 // Largest window side start-up accepts: every window-sized render target must fit in a GL
 // texture, and 16384 is the common maximum (llvmpipe's included).
 constexpr int kMaxWindowSide = 16384;
+// Largest window area start-up accepts, 8K UHD's: the window-sized targets of a 16384 x 16384
+// window would take gigabytes before the first frame, on any driver.
+constexpr long long kMaxWindowPixels = 7680LL * 4320LL;
 
 // Every file start-up decodes, in the order it decodes them (a model's textures follow it).
 std::vector<TrialFile> StartupFiles();

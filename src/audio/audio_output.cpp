@@ -156,13 +156,8 @@ ALuint TakeVoice(AudioOutput& audio) {
 
 }  // namespace
 
-bool StartAudio(AudioOutput& audio) {
-  // Every file is read and checked first, device or not, so a bad one is reported alike.
-  SoundClip clips[kSoundCount];
-  for (int i = 0; i < kSoundCount; ++i) {
-    LoadSoundClip(kSoundPaths[i], clips[i]);
-  }
-
+bool OpenAudioDevice(AudioOutput& audio) {
+  audio.deviceTried = true;
   QuietDeviceProbe();
   ALCdevice* device = alcOpenDevice(nullptr);
   if (!device) {
@@ -178,6 +173,17 @@ bool StartAudio(AudioOutput& audio) {
   }
   audio.device = device;
   audio.context = context;
+  return true;
+}
+
+bool StartAudio(AudioOutput& audio) {
+  // Every file is read and checked first, device or not, so a bad one is reported alike.
+  SoundClip clips[kSoundCount];
+  for (int i = 0; i < kSoundCount; ++i) {
+    LoadSoundClip(kSoundPaths[i], clips[i]);
+  }
+  if (!audio.deviceTried) OpenAudioDevice(audio);
+  if (!audio.device) return false;
 
   alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
   alGenBuffers(kSoundCount, audio.buffers);

@@ -21,14 +21,18 @@ struct AudioOutput {
   unsigned reverbSlot = 0;      // 0 without EFX: every sound dry
   unsigned reverbEffect = 0;
   bool muted = false;
+  bool deviceTried = false;  // OpenAudioDevice ran (a silent output stays silent)
 };
 
 // The ambience fades in over this many seconds from the first frame.
 constexpr double kAmbienceFadeIn = 3.0;
 
-// Loads the clips (the file trial must still be installed), then opens the device and starts
-// the ambience. Returns false, with at most one short note on standard error, when no device
-// could be opened; the output then stays silent.
+// Opens the device and its context. Returns false, with one short note on standard error, when
+// none could be had; the output then stays silent.
+bool OpenAudioDevice(AudioOutput& audio);
+// Loads the clips (the file trial must still be installed), then opens the device unless
+// OpenAudioDevice already did, and starts the ambience. Returns false, with at most one short
+// note on standard error, when no device could be opened; the output then stays silent.
 bool StartAudio(AudioOutput& audio);
 // Places the listener and starts the frame's sounds, each on a free voice (the oldest when all
 // are busy).

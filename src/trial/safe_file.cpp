@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "trial/player_folders.h"
 
 namespace {
 
@@ -82,15 +86,73 @@ RunFileStatus ReadOpened(int fd, std::size_t maxBytes, std::string& bytes) {
   return status;
 }
 
+// `path` made absolute from the working directory, with "." and ".." taken by their names
+// alone: where the file would be if no link were followed.
+std::string NamedPlace(const std::string& path) {
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) return "";
+    joined = std::string(cwd) + "/" + path;
+  }
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= joined.size()) {
+    std::size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    const std::string part = joined.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string place;
+  for (const std::string& part : parts) place += "/" + part;
+  return place.empty() ? "/" : place;
+}
+
+bool Beneath(const std::string& place, const std::string& folder) {
+  return !folder.empty() && place.compare(0, folder.size(), folder) == 0 &&
+         (place.size() == folder.size() || place[folder.size()] == '/' || folder == "/");
+}
+
+// Whether a looked-up `path` (open as `fd`) was reached through a link that leaves the game's
+// folders: its data folder (the working directory) and the player's folders. A link into the
+// system's shared data is fine: packagers link the font there.
+bool LeavesGameFolders(const std::string& path, int fd) {
+  char self[64];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  char target[4096];
+  const ssize_t length = readlink(self, target, sizeof target - 1);
+  if (length <= 0) return true;
+  const std::string place(target, static_cast<std::size_t>(length));
+  if (place == NamedPlace(path)) return false;  // no link on the way, or none that moved it
+  std::vector<std::string> folders = {"/usr/share"};
+  char cwd[4096];
+  if (getcwd(cwd, sizeof cwd)) folders.push_back(cwd);
+  for (const std::string& folder : {PlayerConfigFolder(), PlayerDataFolder()}) {
+    char* real = folder.empty() ? nullptr : realpath(folder.c_str(), nullptr);
+    if (real) folders.push_back(real);
+    std::free(real);
+  }
+  for (const std::string& folder : folders) {
+    if (Beneath(place, folder)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int OpenRunFile(const std::string& path, RunFileStatus& status) {
   const int pathFd = open(path.c_str(), O_PATH | O_CLOEXEC);
-  if (pathFd < 0) {
-    status = RunFileStatus::Missing;
-    return -1;
-  }
-  return OpenLookedUp(pathFd, status);
+  if (pathFd >= 0 && LeavesGameFolders(path, pathFd))
+    close(pathFd);
+  else if (pathFd >= 0)
+    return OpenLookedUp(pathFd, status);
+  status = RunFileStatus::Missing;
+  return -1;
 }
 
 RunFileStatus ReadRunFile(const std::string& path, std::size_t maxBytes, std::string& bytes) {
@@ -104,9 +166,13 @@ RunFileStatus ReadRunFileInside(const std::string& folder, const std::string& na
                                 std::size_t maxBytes, std::string& bytes) {
   bytes.clear();
   // The loaders join folder and name with a slash, so an empty folder is the root.
-  const int folderFd =
-      open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const std::string where = folder.empty() ? "/" : folder;
+  const int folderFd = open(where.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folderFd < 0) return RunFileStatus::Missing;
+  if (LeavesGameFolders(where, folderFd)) {
+    close(folderFd);
+    return RunFileStatus::Missing;
+  }
   const int pathFd = LookUpBeneath(folderFd, name.c_str());
   const int error = errno;
   close(folderFd);

@@ -21,7 +21,10 @@ enum class RunFileStatus {
 };
 
 // Opens `path` for reading as a run-time file: non-blocking, no controlling terminal,
-// close-on-exec, regular files only. A descriptor, or -1 with `status` saying why.
+// close-on-exec, regular files only. A path that a link leads out of the game's folders (the
+// working directory and the player's folders; /usr/share is fine) counts as missing: a data
+// folder must not be able to show the game a private file, or one it is not meant to read. A
+// descriptor, or -1 with `status` saying why.
 int OpenRunFile(const std::string& path, RunFileStatus& status);
 // The whole of `path` when it is a regular file of at most `maxBytes`.
 RunFileStatus ReadRunFile(const std::string& path, std::size_t maxBytes, std::string& bytes);

@@ -21,10 +21,12 @@ fail() {
   exit 1
 }
 
-# Links the run-time data folders into the run folder (a test may replace one afterwards).
+# Copies the run-time data folders into the run folder as hard links (a test may replace a
+# file or folder afterwards, after removing it: writing into a linked file changes the
+# repository's).
 link_data() {
   for d in shader assets textures fonts sounds; do
-    if [ -e "$ROOT/$d" ]; then ln -s "$ROOT/$d" "$RUN/$d"; fi
+    if [ -e "$ROOT/$d" ]; then cp -al "$ROOT/$d" "$RUN/$d"; fi
   done
 }
 

@@ -11,6 +11,11 @@
 // compile try the attempt NAME ("takeover-link: NAME": the next link). An attempt that worked
 // ends the worker with status 42; one refused with an error lets the real call go on, so the
 // pair still builds; a forbidden call ends the worker with SIGSYS.
+//
+// The game's own process: a source carrying "takeover-game: NAME" stands for a compiler
+// exploit whose pair got through the trial. The game then compiles the same bytes itself, and
+// there the attempt NAME runs at that compile; each says on standard error whether it was done
+// or refused, and the game goes on.
 #include <arpa/inet.h>
 #include <assimp/scene.h>
 #include <dlfcn.h>
@@ -28,6 +33,8 @@
 #include <unistd.h>
 
 #include <assimp/Importer.hpp>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -161,6 +168,24 @@ bool ShaderAttempt(const std::string& name) {
   return false;
 }
 
+// One attempt in the game's own process, after its confinement; true when it was done.
+bool GameAttempt(const std::string& name) {
+  if (name == "secret") return ShaderAttempt("secret");
+  if (name == "write") return ShaderAttempt("write");
+  if (name == "tcp") return ShaderAttempt("tcp");
+  if (name == "unixpath") return ShaderAttempt("unixpath");
+  if (name == "exec") return ShaderAttempt("exec");
+  if (name == "ptrace") {
+    return ptrace(PTRACE_ATTACH, std::atoi(Env("TAKEOVER_LISTENER_PID").c_str()), 0, 0) == 0;
+  }
+  if (name == "signal") return kill(std::atoi(Env("TAKEOVER_LISTENER_PID").c_str()), 0) == 0;
+  if (name == "playerwrite") {  // the one place the game may write
+    const std::string path = Env("XDG_DATA_HOME") + "/velloran/written";
+    return open(path.c_str(), O_WRONLY | O_CREAT, 0600) >= 0;
+  }
+  return false;
+}
+
 using GlProc = void (*)();
 using ShaderSourceFn = void (*)(unsigned, int, const char* const*, const int*);
 using CompileFn = void (*)(unsigned);
@@ -168,6 +193,7 @@ ShaderSourceFn realShaderSource = nullptr;
 CompileFn realCompileShader = nullptr;
 CompileFn realLinkProgram = nullptr;
 std::string compileAttempt, linkAttempt;  // what the next compile, and the next link, try
+std::string gameAttempt;                  // what the game's next compile tries
 
 // Only a trial worker tries anything: it leads a session of its own, the game does not. Asked
 // while GLEW loads, before the worker's filter would refuse the question.
@@ -192,12 +218,20 @@ void WrappedShaderSource(unsigned shader, int count, const char* const* strings,
   if (count > 0 && strings[0]) {
     compileAttempt = Marked(strings[0], "takeover: ");
     linkAttempt = Marked(strings[0], "takeover-link: ");
+    gameAttempt = Marked(strings[0], "takeover-game: ");
   }
   realShaderSource(shader, count, strings, lengths);
 }
 
 void WrappedCompileShader(unsigned shader) {
   TryAndGoOn(compileAttempt);
+  if (!gameAttempt.empty() && !inWorker) {
+    errno = 0;
+    const bool done = GameAttempt(gameAttempt);
+    std::fprintf(stderr, "takeover in the game: %s %s (%s)\n", gameAttempt.c_str(),
+                 done ? "done" : "refused", std::strerror(errno));
+    gameAttempt.clear();
+  }
   realCompileShader(shader);
 }
 

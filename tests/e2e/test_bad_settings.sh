@@ -11,13 +11,19 @@ check_refused() {  # settings.conf contents
   [ "$rc" -lt 128 ] || fail "size '$1' crashed the program (status $rc)"
   grep -q '^ERROR::' "$RUN/stdout" || fail "size '$1' printed no ERROR:: line"
   [ "$(wc -l < "$RUN/stdout")" -eq 1 ] || fail "size '$1' printed more than one line"
+  [ -z "${2:-}" ] || [ "$(cat "$RUN/stdout")" = "$2" ] || fail "size '$1': wrong line"
 }
+sizeLine="ERROR::GLFW:: Could not create the window (check the size in settings.conf)"
 
 check_refused '0\n600\nfalse\n'
 check_refused '800\n-600\nfalse\n'
 check_refused 'garbage\n\n'
 check_refused '-2147483648\n720\nfalse\n'
 check_refused '99999999999\n99999999999\nfalse\n'
+# More pixels than 8K UHD: each side possible, the area is not.
+check_refused '7681\n4320\nfalse\n' "$sizeLine"
+check_refused '4320\n7681\ntrue\n' "$sizeLine"
+check_refused '16384\n16384\nfalse\n' "$sizeLine"
 # A driver without a 3.3 core context (Mesa told to offer 3.1) is not blamed on a good size.
 write_settings 800 600 false
 MESA_GL_VERSION_OVERRIDE=3.1 start_game

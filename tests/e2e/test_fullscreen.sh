@@ -19,7 +19,9 @@ wait_window
 info="$(xwininfo -id "$WID")"
 grep -q "Width: $sw\$" <<<"$info" && grep -q "Height: $sh\$" <<<"$info" ||
   fail "the full-screen window does not cover the ${sw}x$sh screen: $info"
-settle 5
+# The first frame comes once the shaders are built, later on a busy machine.
+wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
+settle 3
 screenshot "$RUN/shot.png"
 
 # Everything above the 1280 x 720 corner: the picture, not the white the window is cleared to.

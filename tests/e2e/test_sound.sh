@@ -16,14 +16,18 @@ wait_exit 30
 [ ! -s "$RUN/stdout" ] || fail "without a device something was printed"
 [ "$(wc -l < "$RUN/stderr")" -le 1 ] || fail "more than one note on standard error"
 
-WAVE="$RUN/heard.wav"
+# The game may write only in the player's folders, so the wave file goes there.
+export XDG_DATA_HOME="$RUN/player"
+WAVE="$XDG_DATA_HOME/velloran/heard.wav"
 printf '[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=%s\n' "$WAVE" > "$RUN/alsoft.conf"
 export ALSOFT_DRIVERS=wave ALSOFT_CONF="$RUN/alsoft.conf"
 start_game
 wait_window
-# The device (and its file) opens at the end of start-up, just before the first frame.
+# The device (and its file) opens once the window is there, before the shaders are built.
 for ((i = 0; i < 300; i++)); do [ -s "$WAVE" ] && break; sleep 0.2; done
 [ -s "$WAVE" ] || fail "the wave file was not started within 60 s"
+# Keys count from the first frame on.
+wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
 settle 1
 hold_key w 4
 send_key m
@@ -54,6 +58,8 @@ def rms(i):
     part = s[2 * i * step:2 * (i + 1) * step]
     return math.sqrt(sum(v * v for v in part) / max(1, len(part))) / 32768
 windows = [rms(i) for i in range(len(s) // (2 * step))]
+# The device opens while the game still builds its shaders: silence until the ambience starts.
+windows = windows[next((i for i, w in enumerate(windows) if w > 1e-3), 0):]
 tail = windows[-20:]
 playing = windows[:-100] if len(windows) > 140 else windows[:len(windows) // 2]
 faded = playing[60:] or playing

@@ -11,13 +11,18 @@
 # is refused as a forgery); in the shader trial alone (shader_trial_probe), every attempt is
 # tried on both context paths, and the worker is looked at from outside while it compiles:
 # one thread, filtered, no display connection.
+#
+# Last, the game's own process: a compiler exploit whose pair got through the trial runs again
+# when the game compiles the same bytes. There it can read nothing outside the game's folders,
+# write nowhere but the player's folders, reach no TCP port or new socket, run nothing, and
+# trace or signal no other process; the game still starts, draws and ends with status 0.
 source "$(dirname "$0")/lib.sh"
 TAKEOVER="${VELLORAN_TAKEOVER:?path of the takeover preload}"
 PROBE="${VELLORAN_SHADER_PROBE:?path of the shader trial probe}"
 
 link_data
 # The game's own shaders, each with an attempt that must fail softly (its pair still builds).
-rm "$RUN/shader"
+rm -r "$RUN/shader"
 cp -r "$ROOT/shader" "$RUN/shader"
 mark() { printf '\n// %s\n' "$2" >> "$RUN/shader/$1"; }
 mark lamp.vertex "takeover: secret"
@@ -48,8 +53,9 @@ $forged"; line duck/duck.dae 'exit status 43'; line canoe.dae 'exit status 43'
   line driver.dae 'signal 31'; line driverArms.dae 'signal 31'; line cube.dae 'signal 31'
   line platform2.dae 'signal 31'; line pool2.dae 'signal 31'; line pool3.dae 'signal 31'
   line budman.dae 'exit status 43')"
-[ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output (wanted:
-$expected)"
+models="$expected"
+[ "$(cat "$RUN/stdout")" = "$models" ] || fail "unexpected output (wanted:
+$models)"
 [ ! -e "$RUN/outside/written" ] || fail "a worker wrote a file outside"
 [ ! -e "$RUN/outside/executed" ] || fail "a worker ran a program"
 ! pgrep -f velloran-takeover-stray > /dev/null || fail "a worker's process outlived the game"
@@ -139,4 +145,37 @@ $got"
 [ ! -e "$RUN/outside/written" ] || fail "a shader worker wrote a file outside"
 [ ! -e "$RUN/outside/executed" ] || fail "a shader worker ran a program"
 ! pgrep -f velloran-takeover-stray > /dev/null || fail "a shader worker's process outlived it"
+
+# ---- the game's own process ---------------------------------------------------------------
+GAME="$RUN/game"
+mkdir -p "$GAME" "$RUN/home"
+for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$GAME/$d"; done
+rm -r "$GAME/shader"
+cp -r "$ROOT/shader" "$GAME/shader"
+attempts=(secret write tcp unixpath exec ptrace signal playerwrite)
+sources=(lamp.vertex water.vertex text.vertex screen.vertex skybox.vertex shadow_mapping.vertex
+  waterRefractionAlpha.vertex shadow_mapping_depth.vertex)
+for i in "${!attempts[@]}"; do
+  printf '\n// takeover-game: %s\n' "${attempts[$i]}" >> "$GAME/shader/${sources[$i]}"
+done
+printf '640\n480\nfalse\n' > "$GAME/settings.conf"
+export HOME="$RUN/home" XDG_DATA_HOME="$RUN/home/data" TAKEOVER_LISTENER_PID="$LISTENER"
+unset XDG_CONFIG_HOME
+start_game "$GAME"
+wait_window 60
+wait_drawn 60 "$RUN/shot.png" || fail "the game's own takeover: the window shows nothing"
+send_key Escape
+wait_exit 30
+[ "$EXIT_RC" = 0 ] || fail "the game's own takeover: exit status $EXIT_RC"
+[ "$(cat "$RUN/stdout")" = "$models" ] || fail "the game's own takeover: unexpected output"
+got="$(grep '^takeover in the game:' "$RUN/stderr" | sed 's/ (.*//' | sort)"
+expected="$(for n in "${attempts[@]}"; do
+  [ "$n" = playerwrite ] && echo "takeover in the game: $n done" || echo "takeover in the game: $n refused"
+done | sort)"
+[ "$got" = "$expected" ] || fail "the game's own takeover: unexpected results:
+$got"
+[ -e "$RUN/home/data/velloran/written" ] || fail "the game could not write in the player's folder"
+[ ! -e "$RUN/outside/heard" ] || fail "the game reached a listener"
+[ ! -e "$RUN/outside/written" ] || fail "the game wrote a file outside"
+[ ! -e "$RUN/outside/executed" ] || fail "the game ran a program"
 echo "takeover: every attempt refused"

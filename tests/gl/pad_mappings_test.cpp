@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -31,6 +33,15 @@ TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
     int notes;
     const char* says;
   };
+  std::string longNames, tooMany;  // 12 000 names GLFW refuses; 5 000 pads, one mapping each
+  for (int i = 0; i < 12000; ++i) {
+    longNames += kGood.substr(0, 33) + std::string(128, 'n') + ",a:b0,\n";
+  }
+  for (int i = 0; i < 5000; ++i) {
+    char id[33];
+    std::snprintf(id, sizeof id, "%032x", i);
+    tooMany += std::string(id) + ",Pad,a:b0,platform:Linux,\n";
+  }
   const Case cases[] = {
       {"missing", "", false, 0, ""},
       {"good", "# mine\n" + kGood, false, 0, ""},
@@ -43,6 +54,8 @@ TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
        false, 1, "1 line(s)"},
       {"too large", kGood + std::string(2 << 20, '#'), false, 1, "larger"},
       {"fifo", "", true, 1, "regular"},
+      {"names GLFW refuses", longNames, false, 1, "12000 line(s)"},
+      {"more mappings than taken", tooMany, false, 1, "904 past the first 4096"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -53,8 +66,13 @@ TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
     else if (std::string(c.name) != "missing")
       WriteFile(path, c.contents);
     testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
     LoadPadMappings(path);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const std::string said = testing::internal::GetCapturedStderr();
+    // A capped file costs GLFW a fraction of a second (0.04 s quiet); room for a busy machine.
+    EXPECT_LT(took.count(), 1.0);
+    std::printf("%s: %.3f s\n", c.name, took.count());
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.notes) << said;
     EXPECT_NE(said.find(c.says), std::string::npos) << said;
   }

@@ -16,13 +16,20 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include "trial/game_confinement.h"
+#include "trial/player_folders.h"
 #include "trial/safe_file.h"
 #include "trial/shader_confinement.h"
 
@@ -220,7 +227,7 @@ TEST(SafeFile, RefusesWhatIsNotASmallRegularFileInsideItsFolder) {
                {root + "/model/fifo.jpg", 12, RunFileStatus::NotRegular},
                {"/dev/zero", 12, RunFileStatus::NotRegular},
                {root + "/model", 12, RunFileStatus::NotRegular},
-               {"/proc/self/status", 12, RunFileStatus::TooLarge}};
+               {"/proc/" + std::to_string(getpid()) + "/status", 12, RunFileStatus::TooLarge}};
   for (const auto& c : whole) {
     EXPECT_EQ(ReadRunFile(c.path, c.cap, bytes), c.expected) << c.path;
   }
@@ -241,4 +248,199 @@ TEST(SafeFile, RefusesWhatIsNotASmallRegularFileInsideItsFolder) {
   ASSERT_EQ(ReadRunFileInside(root + "/model", "ok.jpg", 64, bytes), RunFileStatus::Read);
   EXPECT_EQ(bytes, "twelve bytes");
   std::filesystem::remove_all(root);
+}
+
+namespace {
+
+// A folder tree for the game's own confinement: its data folder, the player's home and a
+// secret beside them; removed with the object.
+struct GameTree {
+  std::string root;
+  GameTree() {
+    char folder[] = "/tmp/velloran_game_XXXXXX";
+    root = mkdtemp(folder) ? folder : "";
+    std::filesystem::create_directories(root + "/game");
+    std::filesystem::create_directories(root + "/home");
+    std::fclose(std::fopen((root + "/game/in.txt").c_str(), "w"));
+    std::fclose(std::fopen((root + "/secret").c_str(), "w"));
+  }
+  ~GameTree() { std::filesystem::remove_all(root); }
+};
+
+bool Creates(const std::string& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT, 0600) >= 0;
+}
+
+bool ConnectsAbstract(const char* name) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path + 1, name, sizeof address.sun_path - 2);
+  const bool ok =
+      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+}  // namespace
+
+// The game's own process, as a compiler exploit in it would try things: after each of its
+// three steps in turn, what it still may and may no longer do. A refused call fails with an
+// error (the game goes on); nothing ends the process.
+TEST(Confinement, TheGameKeepsOnlyWhatItNeeds) {
+  const GameTree tree;
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string abstract = "velloran-confinement-" + std::to_string(getpid());
+  const int bus = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un busAddress{};
+  busAddress.sun_family = AF_UNIX;
+  std::strncpy(busAddress.sun_path + 1, abstract.c_str(), sizeof busAddress.sun_path - 2);
+  ASSERT_EQ(bind(bus, reinterpret_cast<sockaddr*>(&busAddress), sizeof busAddress), 0);
+  ASSERT_EQ(listen(bus, 4), 0);
+
+  const pid_t parent = getpid();
+  const std::string& root = tree.root;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir((root + "/game").c_str()) != 0) _exit(2);
+    setenv("HOME", (root + "/home").c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("XDG_DATA_HOME", "relative/ignored", 1);
+    const int abi = ConfineGameFiles(CurrentGameFolders());
+    if (abi == 0) _exit(0);  // a kernel without Landlock: nothing here to check
+    const int tcp = socket(AF_INET, SOCK_STREAM, 0);
+    const struct {
+      bool expected, got;
+    } files[] = {
+        {true, open("in.txt", O_RDONLY) >= 0},  // the game's data
+        {false, open((root + "/secret").c_str(), O_RDONLY) >= 0},
+        {false, Creates("new.txt")},  // no writing in the data folder
+        {true, Creates(root + "/home/.config/velloran/options.conf")},
+        {true, Creates(root + "/home/.local/share/velloran/replay")},
+        {false, Creates(root + "/home/.profile")},
+        {false, Creates(root + "/home/relative/ignored/velloran/x")},
+        {true, open("/usr/include/stdio.h", O_RDONLY) >= 0},
+        {false, open("/usr/include/stdio.h", O_WRONLY) >= 0},
+        {true, open("/dev/null", O_RDWR) >= 0},
+        {false, connect(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0},
+        {abi < 6, kill(parent, 0) == 0},             // no signal out of the game's domain
+        {true, ConnectsAbstract(abstract.c_str())},  // until the display has connected
+    };
+    for (std::size_t i = 0; i < sizeof files / sizeof files[0]; ++i) {
+      if (files[i].got != files[i].expected) _exit(10 + static_cast<int>(i));
+    }
+    if (!ScopeGameSockets()) _exit(3);
+    if (abi >= 6 && ConnectsAbstract(abstract.c_str())) _exit(4);
+    if (!RefuseGameSyscalls()) _exit(5);
+    char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
+    char byte = 0;
+    iovec local{&byte, 1}, remote{&byte, 1};
+    errno = 0;
+    const bool refused[] = {
+        socket(AF_UNIX, SOCK_STREAM, 0) < 0 && errno == EPERM,
+        execv("/bin/true", argv) < 0 && errno == EPERM,
+        process_vm_readv(parent, &local, 1, &remote, 1, 0) < 0 && errno == EPERM,
+        syscall(SYS_io_uring_setup, 1, std::string(120, '\0').data()) < 0 && errno == EPERM,
+        syscall(SYS_mount, "none", "/tmp", "tmpfs", 0, nullptr) < 0 && errno == EPERM,
+    };
+    for (std::size_t i = 0; i < sizeof refused; ++i) {
+      if (!refused[i]) _exit(40 + static_cast<int>(i));
+    }
+    bool ran = false;  // threads still start: the driver and the sound mixer make them
+    std::thread([&ran] { ran = true; }).join();
+    _exit(ran ? 0 : 6);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(listener);
+  close(bus);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+// A run-time file reached through a link is read only when the link stays in the game's
+// folders (the data folder, the player's) or leads into the system's shared data.
+TEST(SafeFile, LinksLeavingTheGamesFoldersReadAsMissing) {
+  const GameTree tree;
+  const std::string& root = tree.root;
+  std::filesystem::create_directories(root + "/xdg/velloran");
+  std::fclose(std::fopen((root + "/xdg/velloran/mine.txt").c_str(), "w"));
+  const std::string game = root + "/game/";
+  ASSERT_EQ(symlink("in.txt", (game + "inside").c_str()), 0);
+  ASSERT_EQ(symlink((root + "/secret").c_str(), (game + "out").c_str()), 0);
+  ASSERT_EQ(symlink("../secret", (game + "up").c_str()), 0);
+  ASSERT_EQ(symlink(root.c_str(), (game + "folder").c_str()), 0);
+  ASSERT_EQ(symlink("/usr/share/common-licenses/GPL-3", (game + "shared").c_str()), 0);
+  ASSERT_EQ(symlink("/etc/passwd", (game + "system").c_str()), 0);
+  ASSERT_EQ(symlink((root + "/xdg/velloran/mine.txt").c_str(), (game + "player").c_str()), 0);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(game);
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::string savedXdg = xdg ? xdg : "";
+  setenv("XDG_DATA_HOME", (root + "/xdg").c_str(), 1);
+  const struct {
+    std::string path;
+    RunFileStatus expected;
+  } cases[] = {
+      {"in.txt", RunFileStatus::Read},           {"inside", RunFileStatus::Read},
+      {"out", RunFileStatus::Missing},           {"up", RunFileStatus::Missing},
+      {"folder/secret", RunFileStatus::Missing}, {"folder/game/in.txt", RunFileStatus::Read},
+      {"shared", RunFileStatus::Read},           {"system", RunFileStatus::Missing},
+      {"player", RunFileStatus::Read},           {root + "/secret", RunFileStatus::Read},
+  };
+  std::string bytes;
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadRunFile(c.path, 1 << 20, bytes), c.expected) << c.path;
+  }
+  if (xdg)
+    setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
+  std::filesystem::current_path(before);
+}
+
+// The player's folders: absolute XDG values win, relative ones are ignored, $HOME is the
+// fallback, and without an absolute home there is none.
+TEST(PlayerFolders, FollowTheXdgBaseDirectories) {
+  const struct {
+    const char *home, *config, *data, *wantConfig, *wantData;
+  } cases[] = {
+      {"/h", nullptr, nullptr, "/h/.config/velloran", "/h/.local/share/velloran"},
+      {"/h", "/c", "/d", "/c/velloran", "/d/velloran"},
+      {"/h", "c", "", "/h/.config/velloran", "/h/.local/share/velloran"},
+      {"h", nullptr, nullptr, "", ""},
+      {nullptr, "/c", nullptr, "/c/velloran", ""},
+  };
+  const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
+  std::string saved[3];
+  bool had[3];
+  for (int i = 0; i < 3; ++i) {
+    const char* value = std::getenv(names[i]);
+    had[i] = value != nullptr;
+    saved[i] = value ? value : "";
+  }
+  for (const auto& c : cases) {
+    const char* values[] = {c.home, c.config, c.data};
+    for (int i = 0; i < 3; ++i) {
+      if (values[i])
+        setenv(names[i], values[i], 1);
+      else
+        unsetenv(names[i]);
+    }
+    EXPECT_EQ(PlayerConfigFolder(), c.wantConfig) << (c.home ? c.home : "-");
+    EXPECT_EQ(PlayerDataFolder(), c.wantData) << (c.home ? c.home : "-");
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (had[i])
+      setenv(names[i], saved[i].c_str(), 1);
+    else
+      unsetenv(names[i]);
+  }
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -221,8 +222,14 @@ TEST(PadMappings, SortsWellFormedLinesFromTheRest) {
   const std::string good = guid + ",Pad,a:b0,b:b1,leftx:a0,platform:Linux,";
   struct Case {
     std::string text;
-    int kept, refused;
+    int kept, refused, over = 0;
   };
+  std::string many;  // one mapping more than GLFW is given, each for its own pad
+  for (int i = 0; i <= kMaxPadMappings; ++i) {
+    char id[33];
+    std::snprintf(id, sizeof id, "%032x", i);
+    many += std::string(id) + ",Pad,a:b0,\n";
+  }
   const Case cases[] = {
       {"", 0, 0},
       {"# comment\n\n   \r\n", 0, 0},
@@ -240,12 +247,16 @@ TEST(PadMappings, SortsWellFormedLinesFromTheRest) {
       {guid + ",Pad,a:b0" + std::string(1, '\0') + ",b:b1\n", 0, 1},
       {guid + ",Pad," + std::string(1000, 'x') + ":b0\n", 0, 1},  // past GLFW's line length
       {"garbage\n" + good + "\n\x89PNG\r\n", 1, 2},
+      {good + "\n" + guid + "," + std::string(kMaxPadNameLength, 'n') + ",a:b0\n", 2, 0},
+      {good + "\n" + guid + "," + std::string(kMaxPadNameLength + 1, 'n') + ",a:b0\n", 1, 1},
+      {good + "\n" + many, kMaxPadMappings, 0, 2},  // GLFW is given the first ones only
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 60));
     const PadMappingLines sorted = SortPadMappings(c.text);
     EXPECT_EQ(sorted.keptCount, c.kept);
     EXPECT_EQ(sorted.refusedCount, c.refused);
+    EXPECT_EQ(sorted.overCount, c.over);
     EXPECT_EQ(std::count(sorted.kept.begin(), sorted.kept.end(), '\n'), c.kept);
     if (c.kept > 0) {
       EXPECT_EQ(sorted.kept.find(good.substr(0, 40)), 0u);
