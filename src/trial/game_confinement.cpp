@@ -153,12 +153,6 @@ std::uint64_t DisplayTcpPort() {
   return 6000 + std::strtoull(display.c_str() + colon + 1, nullptr, 10);
 }
 
-int LandlockAbi() {
-  const long abi =
-      syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-  return abi > 0 ? static_cast<int>(abi) : 0;
-}
-
 int Restrict(const LandlockRuleset& attributes, std::size_t size) {
   const int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attributes, size, 0));
   if (ruleset < 0) return -1;
