@@ -21,53 +21,22 @@
 #include <vector>
 
 #include "trial/confinement.h"
+#include "trial/landlock_abi.h"
 #include "trial/player_folders.h"
 #include "trial/shader_confinement.h"
 
 namespace {
 
-// The kernel's interface for every ABI up to the one this was written against (the C
-// library's headers know only the first ones).
-struct LandlockRuleset {
-  std::uint64_t handledFs;
-  std::uint64_t handledNet;  // ABI 4
-  std::uint64_t scoped;      // ABI 6
-};
-struct LandlockPathBeneath {
-  std::uint64_t allowed;
-  std::int32_t parentFd;
-} __attribute__((packed));
-struct LandlockNetPort {
-  std::uint64_t allowed;
-  std::uint64_t port;
-};
-
-constexpr std::uint64_t kExecute = 1ull << 0;
-constexpr std::uint64_t kWriteFile = 1ull << 1;
-constexpr std::uint64_t kReadFile = 1ull << 2;
-constexpr std::uint64_t kReadDir = 1ull << 3;
-constexpr std::uint64_t kRemoveDir = 1ull << 4;
-constexpr std::uint64_t kRemoveFile = 1ull << 5;
-constexpr std::uint64_t kMakeDir = 1ull << 7;
-constexpr std::uint64_t kMakeReg = 1ull << 8;
-constexpr std::uint64_t kFsFirstAbi = (1ull << 13) - 1;  // execute ... make symlink
-constexpr std::uint64_t kRefer = 1ull << 13;             // ABI 2
-constexpr std::uint64_t kTruncate = 1ull << 14;          // ABI 3
-constexpr std::uint64_t kIoctlDev = 1ull << 15;          // ABI 5
-constexpr std::uint64_t kFileRights = kExecute | kWriteFile | kReadFile | kTruncate | kIoctlDev;
-constexpr std::uint64_t kNetBindTcp = 1ull << 0;
-constexpr std::uint64_t kNetConnectTcp = 1ull << 1;
-constexpr std::uint64_t kScopeAbstractUnix = 1ull << 0;
-constexpr std::uint64_t kScopeSignal = 1ull << 1;
-constexpr int kRulePathBeneath = 1;
+constexpr std::uint64_t kFsFileRights =
+    kFsExecute | kFsWriteFile | kFsReadFile | kFsTruncate | kFsIoctlDev;
 constexpr int kRuleNetPort = 2;
 
 // What a rule grants. Nothing anywhere may be executed: the game never starts a program.
-constexpr std::uint64_t kRead = kReadFile | kReadDir;
-constexpr std::uint64_t kDevice = kRead | kWriteFile | kIoctlDev;
-constexpr std::uint64_t kScratch = kRead | kWriteFile | kMakeReg | kRemoveFile | kTruncate;
+constexpr std::uint64_t kRead = kFsReadFile | kFsReadDir;
+constexpr std::uint64_t kDevice = kRead | kFsWriteFile | kFsIoctlDev;
+constexpr std::uint64_t kScratch = kRead | kFsWriteFile | kFsMakeReg | kFsRemoveFile | kFsTruncate;
 constexpr std::uint64_t kOwn =
-    kScratch | kMakeDir | kRemoveDir | kRefer;  // a folder the game keeps files in
+    kScratch | kFsMakeDir | kFsRemoveDir | kFsRefer;  // a folder the game keeps files in
 
 struct Grant {
   std::string path;
@@ -110,13 +79,13 @@ std::vector<Grant> GameGrants(const GameFolders& folders) {
       {runtime + "/pipewire-0", kDevice},
       // The few files in the home folder that the display and sound libraries must read to
       // reach their servers or to honour the player's setup; nothing else of it.
-      {Env("XAUTHORITY").empty() ? home + "/.Xauthority" : Env("XAUTHORITY"), kReadFile},
+      {Env("XAUTHORITY").empty() ? home + "/.Xauthority" : Env("XAUTHORITY"), kFsReadFile},
       {config + "/pulse", kRead},  // the sound client's settings and its server's cookie
-      {home + "/.pulse-cookie", kReadFile},
-      {home + "/.asoundrc", kReadFile},
-      {home + "/.alsoftrc", kReadFile},
-      {config + "/alsoft.conf", kReadFile},
-      {home + "/.drirc", kReadFile},
+      {home + "/.pulse-cookie", kFsReadFile},
+      {home + "/.asoundrc", kFsReadFile},
+      {home + "/.alsoftrc", kFsReadFile},
+      {config + "/alsoft.conf", kFsReadFile},
+      {home + "/.drirc", kFsReadFile},
   };
   // The NVIDIA driver's devices are files directly in /dev, one per GPU.
   for (const char* name : {"nvidiactl", "nvidia-modeset", "nvidia-uvm", "nvidia-uvm-tools",
@@ -133,7 +102,7 @@ bool AddGrant(int ruleset, const Grant& grant, std::uint64_t handled) {
   if (fd < 0) return true;
   struct stat info {};
   std::uint64_t rights = grant.rights & handled;
-  if (fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) rights &= kFileRights;
+  if (fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) rights &= kFsFileRights;
   const LandlockPathBeneath rule{rights, fd};
   const bool ok =
       rights == 0 || syscall(SYS_landlock_add_rule, ruleset, kRulePathBeneath, &rule, 0) == 0;
@@ -190,13 +159,13 @@ int ConfineGameFiles(const GameFolders& folders) {
   }
   LandlockRuleset attributes{kFsFirstAbi, 0, 0};
   std::size_t size = sizeof attributes.handledFs;
-  if (abi >= 2) attributes.handledFs |= kRefer;
-  if (abi >= 3) attributes.handledFs |= kTruncate;
+  if (abi >= 2) attributes.handledFs |= kFsRefer;
+  if (abi >= 3) attributes.handledFs |= kFsTruncate;
   if (abi >= 4) {
     attributes.handledNet = kNetBindTcp | kNetConnectTcp;
     size = offsetof(LandlockRuleset, scoped);
   }
-  if (abi >= 5) attributes.handledFs |= kIoctlDev;
+  if (abi >= 5) attributes.handledFs |= kFsIoctlDev;
   if (abi >= 6) {
     // The brokers and workers are forked later, into this domain or one nested in it, so the
     // game can still end them.

@@ -27,6 +27,7 @@
 #include <initializer_list>
 
 #include "trial/confinement.h"
+#include "trial/landlock_abi.h"
 
 namespace {
 
@@ -36,29 +37,6 @@ constexpr int kStatusFd = 4;
 constexpr int kDebugFd = 5;
 
 // ---- Landlock ----------------------------------------------------------------------------
-// The kernel's interface, spelt out here for every ABI up to the one this was written against:
-// the C library's headers know only the first ones.
-struct LandlockRuleset {
-  std::uint64_t handledFs;
-  std::uint64_t handledNet;  // ABI 4
-  std::uint64_t scoped;      // ABI 6
-};
-struct LandlockPathBeneath {
-  std::uint64_t allowed;
-  std::int32_t parentFd;
-} __attribute__((packed));
-
-constexpr std::uint64_t kFsReadFile = 1ull << 2;
-constexpr std::uint64_t kFsReadDir = 1ull << 3;
-constexpr std::uint64_t kFsFirstAbi = (1ull << 13) - 1;  // execute ... make symlink
-constexpr std::uint64_t kFsRefer = 1ull << 13;           // ABI 2
-constexpr std::uint64_t kFsTruncate = 1ull << 14;        // ABI 3
-constexpr std::uint64_t kFsIoctlDev = 1ull << 15;        // ABI 5
-constexpr std::uint64_t kNetBindTcp = 1ull << 0;
-constexpr std::uint64_t kNetConnectTcp = 1ull << 1;
-constexpr std::uint64_t kScopeAbstractUnix = 1ull << 0;
-constexpr std::uint64_t kScopeSignal = 1ull << 1;
-constexpr int kRulePathBeneath = 1;
 
 // Lets the ruleset read (and, for folders, list) what lies beneath `path`. A missing path is
 // no error: /etc/drirc is optional.
