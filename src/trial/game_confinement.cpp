@@ -145,6 +145,14 @@ GameFolders CurrentGameFolders() {
   // when it cannot; made here (as it would have been), it needs no right to make folders.
   const std::string config = PlayerConfigFolder();
   if (!config.empty()) MakePlayerFolder(config.substr(0, config.rfind('/')) + "/pulse");
+  // Without a login session (no XDG_RUNTIME_DIR) the same library makes its runtime folder
+  // under /tmp, which the game may not write, and says so on standard error. Pointed into the
+  // player's data folder it makes it there instead; no sound server lives in either place.
+  const std::string runtime = folders.playerData + "/pulse-runtime";
+  if (Env("XDG_RUNTIME_DIR").empty() && Env("PULSE_RUNTIME_PATH").empty() &&
+      !folders.playerData.empty() && MakePlayerFolder(runtime)) {
+    setenv("PULSE_RUNTIME_PATH", runtime.c_str(), 0);
+  }
   return folders;
 }
 
