@@ -199,8 +199,8 @@ double Luminance(const unsigned char* p) {
 }
 
 // The contrast of a line's fill against the pixels bordering it (within two pixels), medians
-// of each: the fill is where the plain HUD lit the scene to near white; the border is read in
-// `frame`.
+// of each: the fill is where the plain HUD lit the scene to near white, read there; the border
+// is read in `frame`.
 double FillContrast(const Image& plain, const Image& scene, const Image& frame, Box box) {
   box = Clipped(box, frame);
   auto fill = [&](int x, int y) {
@@ -210,7 +210,7 @@ double FillContrast(const Image& plain, const Image& scene, const Image& frame, 
   for (int y = box.y0; y < box.y1; ++y) {
     for (int x = box.x0; x < box.x1; ++x) {
       if (fill(x, y)) {
-        inside.push_back(Luminance(frame.At(x, y)));
+        inside.push_back(Luminance(plain.At(x, y)));
         continue;
       }
       bool near = false;
