@@ -46,8 +46,10 @@ function applyStoredOptions() {
 
 function storeOption(name, value) {
   const stored = storedOptions();
-  if (value === null) delete stored[name];
-  else stored[name] = value;
+  if (value === null)
+    delete stored[name];
+  else
+    stored[name] = value;
   localStorage.setItem(optionsKey, JSON.stringify(stored));
   applyStoredOptions();
 }
