@@ -287,6 +287,19 @@ EMSCRIPTEN_KEEPALIVE const char* velloran_set_bindings(const char* text) {
   for (const std::string& line : lines) notes += line + "\n";
   return notes.c_str();
 }
+// The player's options (volumes, HUD size and outline) in options.conf's words, applied at
+// once; returns the notes on lines it could not use, one a line.
+EMSCRIPTEN_KEEPALIVE const char* velloran_set_options(const char* text) {
+  static std::string notes;
+  std::vector<std::string> lines;
+  const PlayerOptions options = ReadOptionsFile(text ? text : "", "settings", lines).options;
+  SetVolumes(audio.output, VolumeGain(options.volume), VolumeGain(options.effectsVolume),
+             VolumeGain(options.ambienceVolume));
+  game.hudLook = HudLook{options.hudScale, options.hudOutline};
+  notes.clear();
+  for (const std::string& line : lines) notes += line + "\n";
+  return notes.c_str();
+}
 // The bindings for the page's card: a line per action, "name<TAB>description<TAB>key names"
 // with the names comma-separated; then a line per nameable key, "=US name<TAB>code".
 EMSCRIPTEN_KEEPALIVE const char* velloran_bindings() {

@@ -15,6 +15,7 @@
 #include "app/replay_record.h"
 #include "app/replay_store.h"
 #include "app/replay_window.h"
+#include "app/run_files.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "app/thread_budget.h"
@@ -95,7 +96,7 @@ int RunVelloran(int argc, char** argv) {
   static Game game;
 
   // 1. Settings; the size is copied (signed to unsigned) before the window exists.
-  const Settings settings("settings.conf");
+  const Settings settings(RunFilePath("settings.conf"));
   game.screenWidth = static_cast<unsigned>(settings.width);
   game.screenHeight = static_cast<unsigned>(settings.height);
   // 2. Every duck starts on the water.
@@ -124,14 +125,19 @@ int RunVelloran(int argc, char** argv) {
   session.ownsWindow = true;
   BuildSession(session, game, window);
   // Gamepads: the player's own mappings first, then every frame reads the pads.
-  LoadPadMappings(kPadMappingFile);
+  LoadPadMappings(RunFilePath(kPadMappingFile));
   session.readPads = ReadDesktopPads;
   // Sound: its files decode through the trial, which is still installed.
   StartAudio(audio.output);
   InstallMuteKey(window, &audio);
   // The player's keys, in front of every other key callback.
   static Controls controls;
-  controls.bindings = LoadBindings(OptionsFolder());
+  const OptionsFile optionsFile = LoadOptions(OptionsFolder());
+  const PlayerOptions& player = optionsFile.options;
+  controls.bindings = optionsFile.bindings;
+  SetVolumes(audio.output, VolumeGain(player.volume), VolumeGain(player.effectsVolume),
+             VolumeGain(player.ambienceVolume));
+  game.hudLook = HudLook{player.hudScale, player.hudOutline};
   controls.labels.label = DesktopKeyLabel;
   InstallControls(window, game, controls);
 

@@ -6,27 +6,42 @@
 #include <iostream>
 #include <vector>
 
+#include "app/run_files.h"
 #include "trial/safe_file.h"
 
+namespace {
+
+// What a first installed start leaves in the player's folder: every option, commented out.
+constexpr const char* kOptionsTemplate =
+    "# Velloran's options: remove a line's # to use it (README lists every option and key).\n"
+    "# volume = 100\n"
+    "# effects_volume = 100\n"
+    "# ambience_volume = 100\n"
+    "# hud_scale = 1.5\n"
+    "# hud_outline = on\n";
+
+}  // namespace
+
 std::string OptionsFolder() {
-  return ".";
+  OfferPlayerFile(kOptionsFile, kOptionsTemplate);
+  return RunFileFolder(kOptionsFile);
 }
 
-Bindings LoadBindings(const std::string& folder) {
+OptionsFile LoadOptions(const std::string& folder) {
   std::string bytes;
   const RunFileStatus status = ReadRunFileInside(folder, kOptionsFile, kMaxOptionsBytes, bytes);
-  if (status == RunFileStatus::Missing) return DefaultBindings();
+  if (status == RunFileStatus::Missing) return OptionsFile{DefaultBindings(), {}};
   if (status != RunFileStatus::Read) {
     std::cerr << kOptionsFile << " not used: "
               << (status == RunFileStatus::Outside ? "it is a link out of the game's folder"
                                                    : RunFileWords(status))
               << std::endl;
-    return DefaultBindings();
+    return OptionsFile{DefaultBindings(), {}};
   }
   std::vector<std::string> notes;
-  const Bindings bindings = ReadBindings(bytes, kOptionsFile, notes);
+  const OptionsFile file = ReadOptionsFile(bytes, kOptionsFile, notes);
   for (const std::string& note : notes) std::cerr << note << std::endl;
-  return bindings;
+  return file;
 }
 
 std::string DesktopKeyLabel(void*, int key) {

@@ -112,6 +112,12 @@ void StartReverb(AudioOutput& audio) {
   }
 }
 
+// The listener's gain scales what goes into the echo; silence must also stop the tail already
+// in it.
+float HallEchoGain(const AudioOutput& audio) {
+  return audio.muted || audio.volumeGain <= 0.0f ? 0.0f : 1.0f;
+}
+
 // The hall's echo follows the mute, so its tail stops with everything else.
 void SetReverbGain(const AudioOutput& audio, float gain) {
   if (!audio.reverbSlot) return;
@@ -229,7 +235,7 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
   if (audio.ambienceStart >= 0.0) {
     const double faded = (SteadySeconds() - audio.ambienceStart) / kAmbienceFadeIn;
     const float rise = static_cast<float>(std::min(1.0, faded));
-    alSourcef(audio.ambience, AL_GAIN, Gain(SoundId::Ambience) * rise * rise);
+    alSourcef(audio.ambience, AL_GAIN, Gain(SoundId::Ambience) * audio.ambienceGain * rise * rise);
     if (faded >= 1.0) audio.ambienceStart = -1.0;
   }
   for (int n = 0; n < events.count; ++n) {
@@ -241,7 +247,7 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
     alSourcei(voice, AL_SOURCE_RELATIVE, e.positional ? AL_FALSE : AL_TRUE);
     const glm::vec3 p = e.positional ? e.position : glm::vec3(0.0f);
     alSource3f(voice, AL_POSITION, p.x, p.y, p.z);
-    alSourcef(voice, AL_GAIN, std::min(1.0f, Gain(e.id) * e.gain));
+    alSourcef(voice, AL_GAIN, std::min(1.0f, Gain(e.id) * e.gain) * audio.effectsGain);
     alSourcef(voice, AL_PITCH, e.pitch);
     alSourcePlay(voice);
   }
@@ -250,8 +256,21 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
 void ToggleMute(AudioOutput& audio) {
   audio.muted = !audio.muted;
   if (!audio.device) return;
-  alListenerf(AL_GAIN, audio.muted ? 0.0f : 1.0f);
-  SetReverbGain(audio, audio.muted ? 0.0f : 1.0f);
+  alListenerf(AL_GAIN, audio.muted ? 0.0f : audio.volumeGain);
+  SetReverbGain(audio, HallEchoGain(audio));
+}
+
+void SetVolumes(AudioOutput& audio, float all, float effects, float ambience) {
+  audio.volumeGain = all;
+  audio.effectsGain = effects;
+  audio.ambienceGain = ambience;
+  if (!audio.device) return;
+  if (!audio.muted) alListenerf(AL_GAIN, all);
+  SetReverbGain(audio, HallEchoGain(audio));
+  // While it fades in, the next frame's step takes the new level.
+  if (audio.ambience && audio.ambienceStart < 0.0) {
+    alSourcef(audio.ambience, AL_GAIN, Gain(SoundId::Ambience) * ambience);
+  }
 }
 
 void PauseAmbience(AudioOutput& audio, bool paused) {

@@ -21,6 +21,9 @@ struct AudioOutput {
   unsigned reverbSlot = 0;      // 0 without EFX: every sound dry
   unsigned reverbEffect = 0;
   bool muted = false;
+  float volumeGain = 1.0f;  // the player's volumes as gains: everything, one-shots, ambience
+  float effectsGain = 1.0f;
+  float ambienceGain = 1.0f;
   bool deviceTried = false;  // OpenAudioDevice ran (a silent output stays silent)
 };
 
@@ -40,6 +43,9 @@ void PlaySoundEvents(AudioOutput& audio, const SoundEvents& events, const Listen
 // Silences everything, the ambience and the hall's echo included, or restores it. Only gains
 // change, which the device ramps, so neither way clicks.
 void ToggleMute(AudioOutput& audio);
+// The player's volumes as gains 0 to 1, at once: everything (the listener, which M still
+// silences), the one-shot sounds and the ambience.
+void SetVolumes(AudioOutput& audio, float all, float effects, float ambience);
 // Holds the ambience where it is while the game waits (a hidden page), or lets it go on.
 void PauseAmbience(AudioOutput& audio, bool paused);
 bool AnyVoicePlaying(const AudioOutput& audio);  // a one-shot sound is still sounding

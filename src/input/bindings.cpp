@@ -54,6 +54,12 @@ bool PadCanDo(int action) {
 
 Bindings ReadBindings(const std::string& text, const std::string& fileName,
                       std::vector<std::string>& notes) {
+  return ReadOptionsFile(text, fileName, notes).bindings;
+}
+
+OptionsFile ReadOptionsFile(const std::string& text, const std::string& fileName,
+                            std::vector<std::string>& notes) {
+  OptionsFile file;
   std::vector<std::pair<int, std::string>> numbered;  // told in line order at the end
   auto note = [&](int number, const std::string& what) {
     numbered.emplace_back(number, fileName + ":" + std::to_string(number) + ": " + what);
@@ -75,8 +81,14 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
     }
     const std::string name = Lower(Trimmed(line.substr(0, equals)));
     const int action = ActionNamed(name.c_str());
+    if (action < 0 && IsOptionName(name)) {
+      std::string problem;
+      SetOption(file.options, name, Lower(Trimmed(line.substr(equals + 1))), problem);
+      if (!problem.empty()) note(number, problem);
+      continue;
+    }
     if (action < 0) {
-      note(number, "no action called \"" + name + "\"");
+      note(number, "no action or option called \"" + name + "\"");
       continue;
     }
     BindingLine binding{action, {}, {}, number};
@@ -101,7 +113,8 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
 
   // An action named with a usable key gives up its defaults before any key is handed out, so
   // a line may take a key that a later line frees.
-  Bindings bindings = DefaultBindings();
+  Bindings& bindings = file.bindings;
+  bindings = DefaultBindings();
   for (const BindingLine& line : lines) {
     for (signed char& action : bindings.keyAction) {
       if (action == line.action && !line.keys.empty()) action = -1;
@@ -152,7 +165,7 @@ Bindings ReadBindings(const std::string& text, const std::string& fileName,
   std::stable_sort(numbered.begin(), numbered.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& line : numbered) notes.push_back(std::move(line.second));
-  return bindings;
+  return file;
 }
 
 std::vector<int> KeysOf(const Bindings& bindings, Action action) {

@@ -10,6 +10,7 @@
 
 #include "input/actions.h"
 #include "input/key_names.h"
+#include "input/player_options.h"
 #include "scene/canoe.h"  // KeyCount
 
 constexpr const char* kOptionsFile = "options.conf";
@@ -29,6 +30,17 @@ Bindings DefaultBindings();
 // still count.
 Bindings ReadBindings(const std::string& text, const std::string& fileName,
                       std::vector<std::string>& notes);
+
+// Everything options.conf holds: the bindings and the player's other options.
+struct OptionsFile {
+  Bindings bindings;
+  PlayerOptions options;
+};
+
+// The bindings' lines read as ReadBindings reads them, and the options' `name = value` lines
+// beside them; a name that is neither an action nor an option is one note.
+OptionsFile ReadOptionsFile(const std::string& text, const std::string& fileName,
+                            std::vector<std::string>& notes);
 
 // Whether a pad button can do `action` (those the pad does by default).
 bool PadCanDo(int action);

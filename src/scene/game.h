@@ -35,6 +35,12 @@ struct HelpPanel {
   std::vector<HudLine> lines;
 };
 
+// The player's HUD options; the defaults draw the HUD as it always was.
+struct HudLook {
+  float scale = 1.0f;    // text size, 1 to 2
+  bool outline = false;  // a dark rim round every glyph
+};
+
 struct Game {
   unsigned screenWidth = 1280;  // the drawing size: viewport, window-sized targets, HUD
   unsigned screenHeight = 720;
@@ -45,4 +51,5 @@ struct Game {
   World world;
   GameState state;
   HelpPanel help;
+  HudLook hudLook;
 };

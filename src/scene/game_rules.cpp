@@ -56,6 +56,15 @@ void PaddleStep(GameState& state, SceneNode& armsNode, float deltaTime) {
   }
 }
 
+void ScaleHudLines(HudLines& hud, float scale, unsigned height) {
+  const float top = static_cast<float>(height);
+  for (int i = 0; i < hud.count; ++i) {
+    HudLine& line = hud.lines[i];
+    line.scale *= scale;
+    line.y = line.y > top / 2.0f ? top - (top - line.y) * scale : line.y * scale;
+  }
+}
+
 std::string FormatFrameTime(float deltaTime) {
   return std::to_string(deltaTime) + " s/Frame";  // fixed, six decimals
 }

@@ -41,4 +41,7 @@ struct HudLines {
 // The lines to draw this frame, in drawing order; takes the game-over decision.
 HudLines BuildHudLines(GameState& state, bool showFrameTime, float deltaTime, unsigned width,
                        unsigned height);
+// The lines at `scale` times their size, each kept as far from its own edge of the window (top
+// or bottom) in proportion, so the larger text stays inside the window.
+void ScaleHudLines(HudLines& hud, float scale, unsigned height);
 std::string FormatFrameTime(float deltaTime);  // "0.016667 s/Frame"

@@ -189,6 +189,85 @@ TEST_P(HudContrast, MedianLumaUnderEveryLineAtEveryHeading) {
   }
 }
 
+// WCAG's relative luminance of an sRGB pixel.
+double Luminance(const unsigned char* p) {
+  auto linear = [](unsigned char c) {
+    const double v = c / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(p[0]) + 0.7152 * linear(p[1]) + 0.0722 * linear(p[2]);
+}
+
+// The contrast of a line's fill against the pixels bordering it (within two pixels), medians
+// of each: the fill is where the plain HUD lit the scene to near white, read there; the border
+// is read in `frame`.
+double FillContrast(const Image& plain, const Image& scene, const Image& frame, Box box) {
+  box = Clipped(box, frame);
+  auto fill = [&](int x, int y) {
+    return box.Contains(x, y) && Luma(plain.At(x, y)) > 0.95 && Luma(scene.At(x, y)) < 0.9;
+  };
+  std::vector<double> inside, border;
+  for (int y = box.y0; y < box.y1; ++y) {
+    for (int x = box.x0; x < box.x1; ++x) {
+      if (fill(x, y)) {
+        inside.push_back(Luminance(plain.At(x, y)));
+        continue;
+      }
+      bool near = false;
+      for (int dy = -2; dy <= 2 && !near; ++dy) {
+        for (int dx = -2; dx <= 2 && !near; ++dx) near = fill(x + dx, y + dy);
+      }
+      if (near) border.push_back(Luminance(frame.At(x, y)));
+    }
+  }
+  return (Median(inside) + 0.05) / (Median(border) + 0.05);
+}
+
+// hud_outline: every line's white fill stands at least 4.5:1 off what borders it, in the views
+// above (the start views, and headings round the eyes) where the plain HUD has the scene there.
+TEST(HudOutline, FillStandsOffTheSceneAtEveryHeading) {
+  if (!HaveGameAssets()) GTEST_SKIP() << "generated assets missing";
+  constexpr unsigned kWidth = 800, kHeight = 600;
+  auto play = StartPlay(kWidth, kHeight);
+  PlayGuard guard{play.get()};
+  GameState shown = play->game.state;
+  const HudLines hud = BuildHudLines(shown, false, 0.0f, kWidth, kHeight);
+  double worstOutlined = 1e9, worstPlain = 1e9;
+  std::string worstView;
+  auto measure = [&](const std::string& view) {
+    play->game.hudLook.outline = false;
+    RunScriptedFrames(*play, 1);
+    const Image plain = WindowImage(*play);
+    const Image scene = TargetImage(*play, play->session.targets.compositeTarget);
+    play->game.hudLook.outline = true;
+    RunScriptedFrames(*play, 1);
+    const Image outlined = WindowImage(*play);
+    for (int i = 0; i < hud.count; ++i) {
+      const Box box = InkBox(*play->session.textRenderer, hud.lines[i]);
+      const double ratio = FillContrast(plain, scene, outlined, box);
+      worstPlain = std::min(worstPlain, FillContrast(plain, scene, scene, box));
+      if (ratio < worstOutlined) worstView = view + ", \"" + hud.lines[i].text + "\"";
+      worstOutlined = std::min(worstOutlined, ratio);
+    }
+  };
+  for (const char* view : {"free camera", "seat at the start"}) {
+    TapKey(*play, GLFW_KEY_F6);
+    measure(view);
+  }
+  const glm::vec3 start = SeatView(WorldMatrix(&play->game.world.canoeNode)).eye;
+  for (const glm::vec3& eye :
+       {start, glm::vec3(-42.0f, start.y, -42.0f), glm::vec3(42.0f, start.y, -42.0f)}) {
+    for (int yaw = 0; yaw < 360; yaw += 30) {
+      PlaceFreeCamera(*play, eye, static_cast<float>(yaw), kSeatPitch);
+      measure("eye (" + std::to_string(static_cast<int>(eye.x)) + ", " +
+              std::to_string(static_cast<int>(eye.z)) + "), yaw " + std::to_string(yaw));
+    }
+  }
+  std::printf("HUD outline: worst fill contrast %.1f:1 outlined, %.1f:1 plain (%s)\n",
+              worstOutlined, worstPlain, worstView.c_str());
+  EXPECT_GE(worstOutlined, 4.5) << worstView;
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, HudContrast,
                          ::testing::Values(Size{800, 600, 9}, Size{1280, 720, 7},
                                            Size{1920, 1080, 7}),

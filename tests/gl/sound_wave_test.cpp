@@ -23,6 +23,7 @@
 
 #include "audio/game_audio.h"
 #include "autopilot.h"
+#include "input/player_options.h"
 #include "loudness.h"
 #include "render_play.h"
 
@@ -271,6 +272,21 @@ TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
   // The ambience once it has faded in, then paused so each sound is heard alone.
   const double ambienceFrom = kAmbienceFadeIn + 0.5, ambienceSeconds = 6.0;
   listening.Idle(ambienceFrom + ambienceSeconds);
+  // The player's volumes: the same stretch of the ambience's loop at 100 and at 50 (the loop's
+  // loudness varies along it), then everything at 0. The first second after a change holds the
+  // echo of what came before, and is not heard.
+  ALfloat loopAt = 0.0f;
+  alGetSourcef(audio.output.ambience, AL_SEC_OFFSET, &loopAt);
+  const double volumeSeconds = 2.5, fullFrom = DeviceSeconds(audio.output) + 1.0;
+  listening.Idle(fullFrom + volumeSeconds);
+  SetVolumes(audio.output, 1.0f, 1.0f, VolumeGain(50));
+  alSourcef(audio.output.ambience, AL_SEC_OFFSET, loopAt);
+  const double halfFrom = DeviceSeconds(audio.output) + 1.0;
+  listening.Idle(halfFrom + volumeSeconds);
+  SetVolumes(audio.output, VolumeGain(0), 1.0f, 1.0f);
+  const double zeroFrom = DeviceSeconds(audio.output) + 0.2;
+  listening.Idle(zeroFrom + 0.5);
+  SetVolumes(audio.output, 1.0f, 1.0f, 1.0f);
   alSourcePause(audio.output.ambience);
 
   // Momentary max in LUFS, the ambience's integrated.
@@ -311,6 +327,17 @@ TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
                 loop ? "integrated" : "momentary max", aim[id]);
     EXPECT_NEAR(heard, aim[id], 3.0) << kSoundPaths[id];
   }
+  const double full =
+      MeasureLoudness(Stretch(wave, fullFrom, volumeSeconds), 2, wave.rate).integrated;
+  const double half =
+      MeasureLoudness(Stretch(wave, halfFrom, volumeSeconds), 2, wave.rate).integrated;
+  const double zero = Db(Rms(wave, zeroFrom, 0.5).Louder());
+  std::printf(
+      "ambience_volume 100: %.1f LUFS, 50: %.1f LUFS (%.2f dB down); volume 0: %.1f "
+      "dBFS\n",
+      full, half, full - half, zero);
+  EXPECT_NEAR(full - half, 6.02, 0.5);
+  EXPECT_LT(zero, -90.0) << "volume = 0 is heard";
   const double after = Db(Rms(wave, muted + 0.1, 0.3).Louder());
   std::printf("100-400 ms after M: %.1f dBFS\n", after);
   EXPECT_LT(after, -60.0) << "M leaves sound, or the echo of it, playing";

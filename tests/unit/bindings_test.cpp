@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -83,8 +84,9 @@ TEST(Bindings, FilesAndKeySequences) {
        {{GLFW_KEY_I, P, GLFW_KEY_W, P},
         {GLFW_KEY_J, P, GLFW_KEY_A, P},
         {GLFW_KEY_K, P, GLFW_KEY_K, P}},
-       {"options.conf:1: no action called \"fly\"", "options.conf:2: no key called \"Wq\"",
-        "options.conf:4: not a \"name = value\" line", "options.conf:5: line longer than 256"}},
+       {"options.conf:1: no action or option called \"fly\"",
+        "options.conf:2: no key called \"Wq\"", "options.conf:4: not a \"name = value\" line",
+        "options.conf:5: line longer than 256"}},
       {"pad buttons: moved, refused, and a key line leaves the pad alone",
        "jump = Pad X\nshadows = pad guide\nview = Pad B\nmute = Pad Y\nforward = I",
        {{GLFW_KEY_SPACE, P, GLFW_KEY_SPACE, P}},
@@ -113,6 +115,69 @@ TEST(Bindings, FilesAndKeySequences) {
       }
     }
   }
+}
+
+// The options' lines beside the bindings: values, clamps (one note each) and refusals.
+TEST(Options, OneFileHoldsBindingsAndOptions) {
+  struct OptionCase {
+    std::string text;
+    int volume, effects, ambience;
+    float hudScale;
+    bool outline;
+    std::vector<std::string> notes;
+  };
+  const OptionCase cases[] = {
+      {"", 100, 100, 100, 1.0f, false, {}},
+      {"volume = 40\neffects_volume=0\nAmbience_Volume = 50 # quieter", 40, 0, 50, 1.0f, false, {}},
+      {"volume = 140\nambience_volume = -3",
+       100,
+       100,
+       0,
+       1.0f,
+       false,
+       {"options.conf:1: volume is 0 to 100; 140 taken as 100",
+        "options.conf:2: ambience_volume is 0 to 100; -3 taken as 0"}},
+      {"volume = loud\nhud_outline = maybe\nhud_scale =",
+       100,
+       100,
+       100,
+       1.0f,
+       false,
+       {"options.conf:1: volume needs a number", "options.conf:2: hud_outline is on or off",
+        "options.conf:3: hud_scale needs a number"}},
+      {"hud_scale = 1.5\nhud_outline = ON", 100, 100, 100, 1.5f, true, {}},
+      {"hud_scale = 3\nhud_outline = off",
+       100,
+       100,
+       100,
+       2.0f,
+       false,
+       {"options.conf:1: hud_scale is 1 to 2; 3 taken as 2"}},
+      {"brightness = 3\nforward = I",
+       100,
+       100,
+       100,
+       1.0f,
+       false,
+       {"options.conf:1: no action or option called \"brightness\""}},
+  };
+  for (const OptionCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<std::string> notes;
+    const OptionsFile file = ReadOptionsFile(c.text, "options.conf", notes);
+    EXPECT_EQ(notes.size(), c.notes.size());
+    for (std::size_t i = 0; i < std::min(notes.size(), c.notes.size()); ++i)
+      EXPECT_EQ(notes[i].rfind(c.notes[i], 0), 0u) << notes[i];
+    EXPECT_EQ(file.options.volume, c.volume);
+    EXPECT_EQ(file.options.effectsVolume, c.effects);
+    EXPECT_EQ(file.options.ambienceVolume, c.ambience);
+    EXPECT_FLOAT_EQ(file.options.hudScale, c.hudScale);
+    EXPECT_EQ(file.options.hudOutline, c.outline);
+  }
+  // The bindings still count beside the options.
+  std::vector<std::string> notes;
+  EXPECT_EQ(ReadOptionsFile("volume = 5\nforward = I", "", notes).bindings.keyAction[GLFW_KEY_I],
+            static_cast<int>(Action::Forward));
 }
 
 TEST(Bindings, TouchAndKeysHoldOneActionAndAllLetGoTogether) {
@@ -161,7 +226,7 @@ TEST(Bindings, HostileFilesLeaveTheDefaults) {
     h.make(folder);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const Bindings bindings = LoadBindings(folder);
+    const Bindings bindings = LoadOptions(folder).bindings;
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(err, std::string("options.conf not used: ") + h.note + "\n");
