@@ -508,10 +508,13 @@ try {
       fakePad.timestamp++;
     }, down);
     await page.setViewport({width: 400, height: 300});
+    const toCard = async () => {
+      await page.waitForFunction(() => Module.calledRun, {timeout: 120000, polling: 50});
+      await page.evaluate(() => Module._velloran_run_frames(1));
+      await page.waitForSelector('#card.ready', {timeout: 120000});
+    };
     await page.goto(base + 'width=400&height=300&clock=5&hold');
-    await page.waitForFunction(() => Module.calledRun, {timeout: 120000, polling: 50});
-    await page.evaluate(() => Module._velloran_run_frames(1));
-    await page.waitForSelector('#card.ready', {timeout: 120000});
+    await toCard();
     await press(true);
     await page.waitForFunction(() => phase === 'playing', {timeout: 5000});
     await frames(page, 20, true);
@@ -522,7 +525,7 @@ try {
     await press(false);
     await new Promise((ok) => setTimeout(ok, 200));
     await Promise.all([page.waitForNavigation(), press(true)]);
-    await page.waitForSelector('#card.ready', {timeout: 120000});
+    await toCard();
     check(
         await page.evaluate(() => phase === 'ready'),
         'a fresh pad press on the ending card plays again');
@@ -530,14 +533,14 @@ try {
   }
 
   // Full screen from the card without starting the game; during the game the corner switch;
-  // a turn to portrait offers to fit the new shape.
+  // a phone turned from portrait to landscape offers to fit the new shape.
   if (part === 'play') {
-    const {page, errors} = await open({width: 800, height: 400});
+    const {page, errors} = await open({width: 400, height: 800});
     await page.click('#fullscreen');
     const full = await page.evaluate(() => !!document.fullscreenElement && phase === 'ready');
     await page.keyboard.press('Enter');
     const corner = await page.$eval('#corner', (e) => !e.hidden);
-    await page.setViewport({width: 400, height: 800});
+    await page.setViewport({width: 800, height: 400});
     await page.waitForFunction(() => !document.getElementById('refit').hidden, {timeout: 5000});
     check(
         full && corner && errors.length === 0,
