@@ -41,7 +41,8 @@ function showProgress(loaded, total) {
 // with its shape kept, into the window, centred (the rest stays black).
 function fit() {
   if (!canvas.width || !canvas.height) return;
-  offerRefit(canvas.width / canvas.height, innerWidth / innerHeight);
+  if (typeof offerRefit === 'function')
+    offerRefit(canvas.width / canvas.height, innerWidth / innerHeight);
   const scale = Math.min(innerWidth / canvas.width, innerHeight / canvas.height);
   const width = canvas.width * scale, height = canvas.height * scale;
   canvas.style.setProperty('width', `${width}px`, 'important');
