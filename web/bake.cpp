@@ -2,10 +2,10 @@
 // every file the game loads at start-up (the nine models, their textures, the sky, the water
 // map, the floor and the font's glyphs) with the desktop's own decoders and writes each one's
 // byte form under baked/<its path>, derives the GLSL ES shaders into shader/, and copies
-// settings.conf. Sounds are the exception: their Ogg Vorbis bytes are copied as they are
-// (decoded they would be six times larger) and the page decodes them itself. The browser then needs
-// no decoder library: it parses the byte forms with the same checked parser the desktop uses for
-// its trial workers' results.
+// settings.conf. Sounds and images are the exception: their Ogg Vorbis and JPEG/PNG bytes are
+// copied as they are (decoded they would be three to six times larger, a slower first visit)
+// and the game decodes them itself. Everything else the browser parses from the byte forms with
+// the same checked parser the desktop uses for its trial workers' results.
 //
 // The inputs are the repository's own committed files, so they are decoded in this process.
 //
@@ -50,11 +50,12 @@ struct Baker {
     ok = false;
   }
 
+  // Checked with the desktop's decoder, then copied unchanged.
   void Image(const std::string& path) {
     if (!done.insert(path).second) return;
     const DecodedPixels pixels = DecodeImageFile((source / path).string());
     if (pixels.rgb.empty()) return Fail(path, "the image did not decode");
-    if (!Write(bundle / "baked" / path, SerializePixels(pixels))) Fail(path, "cannot write");
+    if (!Write(bundle / "baked" / path, ReadText(source / path))) Fail(path, "cannot write");
   }
 
   void Model(const std::string& path) {

@@ -4,7 +4,11 @@
 // browser has those bytes already, baked at build time under baked/<path> in the bundle the
 // page loaded. So a loader asking for `path` gets the baked bytes as a passed trial, and a file
 // the bundle lacks is refused like a file whose trial failed. A sound is baked as its Ogg Vorbis
-// file and decoded here, on its first request, into the byte form its loader parses.
+// file and an image as its JPEG/PNG file, decoded here on the first request into the byte form
+// its loader parses. stb_image gives the same pixels as the desktop's SOIL (whose decoder it
+// is), always as RGB.
+#include <stb/stb_image.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -15,6 +19,26 @@
 namespace {
 
 FileTrial* installed = nullptr;
+
+bool EndsWith(const std::string& text, const char* tail) {
+  const std::string end(tail);
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+DecodedPixels DecodeImageBytes(const std::string& bytes) {
+  DecodedPixels image;
+  int channels = 0;
+  unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                                                static_cast<int>(bytes.size()), &image.width,
+                                                &image.height, &channels, 3);
+  if (pixels && image.width > 0 && image.height > 0) {
+    image.rgb.assign(pixels, pixels + static_cast<std::size_t>(image.width) * image.height * 3);
+  } else {
+    image.width = image.height = 0;
+  }
+  stbi_image_free(pixels);
+  return image;
+}
 
 }  // namespace
 
@@ -37,10 +61,14 @@ const TrialRecord* PassedTrial(const std::string& path, const char*& refusal) {
   TrialRecord& record = installed->records[path];
   record.decoded = true;
   record.payload = bytes.str();
-  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ogg") == 0) {
+  if (EndsWith(path, ".ogg")) {
     const DecodedSound sound = DecodeSound(record.payload);
     record.decoded = !sound.samples.empty();
     record.payload = SerializeSound(sound);
+  } else if (EndsWith(path, ".jpg") || EndsWith(path, ".jpeg") || EndsWith(path, ".png")) {
+    const DecodedPixels image = DecodeImageBytes(record.payload);
+    record.decoded = !image.rgb.empty();
+    record.payload = SerializePixels(image);
   }
   return &record;
 }

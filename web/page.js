@@ -1,14 +1,24 @@
 // page.js: the page around the game. It downloads the bundle packed (the site is static files
 // and a plain server compresses nothing), shows the progress, fits the canvas to the window,
 // starts the game at the player's first gesture, tells the game when the page is hidden or
-// the pointer changes hands, and says how the game ended.
+// the pointer changes hands, and says how the game ended. Its timings are performance
+// measures named velloran:download, :unpack, :compile, :start-up and :first-frame.
 'use strict';
 
 const card = document.getElementById('card');
 const statusLine = document.getElementById('status');
 const bar = document.querySelector('#bar div');
 const canvas = document.getElementById('canvas');
-let phase = 'loading';  // loading, ready (the card waits for a gesture), playing, ended
+let phase = 'loading';     // loading, ready (the card waits for a gesture), playing, ended
+let graphicsLost = false;  // the browser took the WebGL context away: the game stands still
+
+// A span of the loading, measured from the previous mark (or the page's start).
+let lastMark = null;
+function measure(name) {
+  performance.mark(`velloran:${name}:end`);
+  performance.measure(`velloran:${name}`, lastMark || undefined, `velloran:${name}:end`);
+  lastMark = `velloran:${name}:end`;
+}
 
 function setPhase(next) {
   phase = next;
@@ -31,6 +41,8 @@ function showProgress(loaded, total) {
 // with its shape kept, into the window, centred (the rest stays black).
 function fit() {
   if (!canvas.width || !canvas.height) return;
+  if (typeof offerRefit === 'function')
+    offerRefit(canvas.width / canvas.height, innerWidth / innerHeight);
   const scale = Math.min(innerWidth / canvas.width, innerHeight / canvas.height);
   const width = canvas.width * scale, height = canvas.height * scale;
   canvas.style.setProperty('width', `${width}px`, 'important');
@@ -64,7 +76,8 @@ function start(event) {
   if (phase !== 'ready') return;
   setPhase('playing');
   canvas.focus();
-  if (event.type !== 'keydown' && event.pointerType !== 'touch' && !touchUsed)
+  if (event.type !== 'keydown' && event.type !== 'gamepad' && event.pointerType !== 'touch' &&
+      !touchUsed)
     canvas.requestPointerLock();
   Module._velloran_start();
   dispatchEvent(new Event('velloran-start'));
@@ -116,8 +129,21 @@ addEventListener('wheel', beforeStart, true);
 // hidden does not always blur the window first; the page releases keys on blur.
 document.addEventListener('visibilitychange', () => {
   if (document.hidden) dispatchEvent(new Event('blur'));
-  if (Module._velloran_page_visible) Module._velloran_page_visible(document.hidden ? 0 : 1);
+  tellVisible();
 });
+// The game runs while the page is shown and has its graphics; the sound device is held with it,
+// so no effect sounds on in a hidden tab.
+function tellVisible() {
+  const shown = !document.hidden && !graphicsLost;
+  if (Module._velloran_page_visible) Module._velloran_page_visible(shown ? 1 : 0);
+  if (typeof AL === 'undefined' || !AL.contexts) return;
+  for (const context of Object.values(AL.contexts)) {
+    const audio = context && context.audioCtx;
+    if (!audio) continue;
+    if (!shown && audio.state === 'running') audio.suspend();
+    if (shown && audio.state === 'suspended' && phase !== 'loading') audio.resume();
+  }
+}
 
 // The cursor's coordinates change meaning when the pointer is captured or let go (movement
 // while captured, the position on the page otherwise): the next one only primes the look.
@@ -126,16 +152,20 @@ document.addEventListener('pointerlockchange', () => {
 });
 let touchUsed = false;  // set by touch.js once the screen was touched
 
+// The ending the card shows is the first one: an Escape after the time ran out closes the
+// game but does not rewrite "Time is up".
 function ended(how, ducks, seconds) {
+  if (document.pointerLockElement) document.exitPointerLock();
+  if (phase === 'ended') return;
   const collected = `${ducks} of 15 ducks collected`;
   const left = `${seconds} second${seconds === 1 ? '' : 's'} left`;
-  statusLine.textContent = how === 'escape' ?
-      `The game has ended: ${collected}, ${left}. Reload the page to play again.` :
-      ducks === 15 ? `All 15 ducks collected with ${left}! Reload the page to play again.` :
-                     `Time is up: ${collected}. Reload the page to play again.`;
-  if (how === 'escape' && document.pointerLockElement) document.exitPointerLock();
+  statusLine.textContent = how === 'escape' ? `The game has ended: ${collected}, ${left}.` :
+      ducks === 15 ? `All 15 ducks collected with ${left}!` :
+                     `Time is up: ${collected}.`;
   setPhase('ended');
 }
+const playAgain = () => location.reload();
+document.getElementById('again').addEventListener('click', playAgain);
 
 var Module = {
   canvas: canvas,
@@ -149,9 +179,15 @@ var Module = {
   velloranNote: (text) => {
     document.getElementById('note').textContent = text;
   },
+  onRuntimeInitialized: () => measure('compile'),
   velloranReady: () => {
     fit();
     if (phase !== 'loading') return;
+    measure('start-up');
+    requestAnimationFrame(() => {
+      measure('first-frame');
+      dispatchEvent(new Event('velloran-first-frame'));
+    });
     statusLine.textContent = '';
     applyStoredKeys();
     setPhase('ready');
@@ -190,6 +226,7 @@ async function load() {
   try {
     if (typeof DecompressionStream === 'undefined') throw new Error('no decompressor');
     const [packed, wasm] = await fetchAll(['velloran.data.gz', 'velloran.wasm']);
+    measure('download');
     const head = new Uint8Array(await packed.slice(0, 2).arrayBuffer());
     // A server that labels .gz files as gzip-encoded lets the browser unpack them already.
     let data = head[0] === 0x1f && head[1] === 0x8b ?
@@ -197,6 +234,7 @@ async function load() {
             .arrayBuffer() :
         await packed.arrayBuffer();
     const wasmBytes = await wasm.arrayBuffer();
+    measure('unpack');
     // Asked once; the page lets go of its copy as the loader takes it.
     Module.getPreloadedPackage = () => {
       const taken = data;

@@ -171,8 +171,9 @@ bool Running() {
 // Starts or ends a wait according to the page's state.
 void UpdateWait() {
   if (!Running() && page.pausedAt < 0.0) page.pausedAt = glfwGetTime();
-  // The hall's water waits with the game instead of lapping on in a hidden tab.
-  PauseAmbience(audio.output, !Running());
+  // The hall's water waits with the game instead of lapping on in a hidden tab, and falls
+  // quiet once the game is over (the picture goes on under the ending card).
+  PauseAmbience(audio.output, !Running() || endReported);
   if (Running() && page.pausedAt >= 0.0) {
     page.offset += glfwGetTime() - page.pausedAt;
     page.pausedAt = -1.0;
@@ -231,6 +232,7 @@ void AnimationFrame() {
     TellPageEnded(1, ducks, seconds);
   } else if (game.state.gameOver && !endReported) {
     endReported = true;
+    UpdateWait();
     TellPageEnded(0, ducks, seconds);
   }
   if (framesRun == 1) {

@@ -1,5 +1,6 @@
 // harness.mjs: what the browser tests share: the site served as static files on a loopback
-// port (a plain server that compresses nothing, counting the bytes it sends), headless
+// port (a plain server that compresses nothing but answers a revalidation with 304 Not
+// Modified, as common static servers do, counting the body bytes it sends), headless
 // Chromium with SwiftShader's WebGL 2, and the ok/FAIL lines.
 import fs from 'node:fs';
 import http from 'node:http';
@@ -21,15 +22,26 @@ export function requireBuild(site) {
 }
 
 export async function serveSite(site) {
-  const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+  const types = {
+    '.html': 'text/html',
+    '.js': 'text/javascript',
+    '.wasm': 'application/wasm',
+    '.png': 'image/png',
+    '.webmanifest': 'application/manifest+json'
+  };
   const sent = {bytes: 0};  // body bytes sent since the last reset
   const server = http.createServer((req, res) => {
     const file =
         path.join(site, new URL(req.url, 'http://x').pathname.replace(/\/$/, '/index.html'));
     fs.readFile(file, (err, data) => {
+      const modified = err ? '' : fs.statSync(file).mtime.toUTCString();
+      if (!err && req.headers['if-modified-since'] === modified) {
+        res.writeHead(304, {'Last-Modified': modified});
+        return res.end();
+      }
       res.writeHead(err ? 404 : 200, {
         'Content-Type': types[path.extname(file)] || 'application/octet-stream',
-        ...(err ? {} : {'Content-Length': data.length}),
+        ...(err ? {} : {'Content-Length': data.length, 'Last-Modified': modified}),
       });
       if (!err) sent.bytes += data.length;
       res.end(err ? undefined : data);

@@ -1,0 +1,12 @@
+# Names the service worker's cache after the build: a hash of the site's files, written into
+# sw.js when any of them changes.
+file(READ ${SITE}/sw.js.in text)
+set(all "")
+foreach(name IN LISTS FILES)
+  file(SHA256 ${SITE}/${name} hash)
+  string(APPEND all ${hash})
+endforeach()
+string(SHA256 build "${all}")
+string(SUBSTRING ${build} 0 16 build)
+string(REPLACE "@VELLORAN_BUILD@" ${build} text "${text}")
+file(WRITE ${SITE}/sw.js "${text}")
