@@ -8,12 +8,12 @@ const card = document.getElementById('card');
 const statusLine = document.getElementById('status');
 const bar = document.querySelector('#bar div');
 const canvas = document.getElementById('canvas');
-let phase = 'loading';  // loading, ready (the card waits for a gesture), playing, ended
+let phase = 'loading';  // loading, ready (the card waits for a gesture), playing, ended, watching
 
 function setPhase(next) {
   phase = next;
   card.className = next;
-  card.hidden = next === 'playing';
+  card.hidden = next === 'playing' || next === 'watching';
 }
 
 function showProgress(loaded, total) {
@@ -86,7 +86,7 @@ for (const type of ['keydown', 'keyup']) {
     }
     if (gameKeys.has(event.code)) event.preventDefault();
     learnLabel(event);
-    if (phase === 'playing' || phase === 'ended') {
+    if (phase === 'playing' || phase === 'ended' || phase === 'watching') {
       Module.ccall(
           'velloran_key', null, ['string', 'number'],
           [event.code,
