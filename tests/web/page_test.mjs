@@ -435,7 +435,11 @@ try {
     const {page, errors} =
         await open({width: 400, height: 300}, 'width=400&height=300&clock=5&hold');
     await page.keyboard.press('Enter');
-    await frames(page, 20, true);
+    await page.keyboard.down('KeyW');
+    await frames(page, 10, true);
+    await page.keyboard.up('KeyW');
+    await frames(page, 10, true);
+    const played = await canoe(page);
     const status = (p) => p.$eval('#status', (e) => e.textContent);
     await page.waitForSelector('#replay-download:not([hidden])', {timeout: 10000});
     await page.evaluate(() => {
@@ -452,9 +456,12 @@ try {
     const line = () => page.$eval('#replay-line', (e) => e.textContent);
     check(/Replay x1: Space pauses/.test(await line()), `the keys are named ("${await line()}")`);
     await frames(page, 21, true);
+    const watched = await canoe(page);
     check(
-        /Replay: the end, 0 of 15 ducks\./.test(await status(page)),
-        `"Watch again" plays it to the end ("${await status(page)}")`);
+        (await status(page)).startsWith(`Replay: the end, ${bytes[56]} of 15 ducks.`) &&
+            moved(played, watched) === 0,
+        `"Watch again" plays it to the end ("${await status(page)}"), the canoe where it was (${
+            played} and ${watched})`);
     check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
     await page.close();
 
@@ -479,7 +486,7 @@ try {
       if (!note) await frames(card.page, 21, true);
       const ended = note ? '' : await status(card.page);
       check(
-          expect.test(note) && (note || /the end, 0 of 15 ducks/.test(ended)) &&
+          expect.test(note) && (note || ended.includes(`the end, ${bytes[56]} of 15 ducks`)) &&
               card.errors.length === 0,
           `${what} picked on the start card: "${note || ended}"`);
       await card.page.close();
