@@ -491,10 +491,11 @@ try {
           `${what} picked on the start card: "${note || ended}"`);
       await card.page.close();
     }
-    // The desktop build plays a page's game to the same state checks: 3 s of paddling, turning
-    // and a jump, ended with Escape.
+    // The desktop build plays a page's game to the same state checks: 61 frames of paddling,
+    // turning and a jump, ended with Escape.
     if (desktop) {
-      const game = await open({width: 400, height: 300}, 'width=400&height=300&clock=0.05&hold');
+      // The real clock: uneven frames turn the canoe by angles of every kind.
+      const game = await open({width: 400, height: 300}, 'width=400&height=300&hold');
       await game.page.keyboard.press('Enter');
       for (const [key, count] of [['KeyW', 25], ['KeyA', 15], ['Space', 1], ['KeyD', 20]]) {
         await game.page.keyboard.down(key);
