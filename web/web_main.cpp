@@ -166,6 +166,7 @@ void OnScroll(GLFWwindow*, double, double) {
 }
 
 void PollEvents(void*) {
+  PageBeforeLivePoll(game);
   glfwPollEvents();
   ReadWebPads(session);
 }

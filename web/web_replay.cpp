@@ -60,6 +60,10 @@ struct Playback {
 GameStart start;
 ReplayRecorder recorder;
 ReplayHooks recording;
+// Whether a jump was under way when the last frame ended. The page's keys arrive between
+// frames, not inside the poll step as the desktop's do, so a jump begun by a key is judged
+// against the last frame's end rather than the poll step's start.
+bool risingAfterFrame = false;
 std::string recordingBytes;
 Playback playback;
 
@@ -148,9 +152,14 @@ FrameHooks PageRecordingHooks(const FrameHooks& live) {
   return ReplayFrameHooks(recording);
 }
 
+void PageBeforeLivePoll(const Game&) {
+  recorder.risingBeforePoll = risingAfterFrame;
+}
+
 bool AfterPageFrame() {
   const bool was = recorder.recording;
   AfterReplayFrame(recording);
+  risingAfterFrame = recording.game->world.canoeNode.rising;
   return was && !recorder.recording;
 }
 

@@ -12,6 +12,8 @@
 void StartPageRecording(Game& game);
 // The live frame's hooks with the recording around their poll step.
 FrameHooks PageRecordingHooks(const FrameHooks& live);
+// At the start of the live poll step: the page's keys came between frames.
+void PageBeforeLivePoll(const Game& game);
 // After each live frame; true on the frame the recording ended (3 s after the end).
 bool AfterPageFrame();
 void EndPageRecording();                  // the game ended early (Escape)
