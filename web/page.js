@@ -9,7 +9,7 @@ const card = document.getElementById('card');
 const statusLine = document.getElementById('status');
 const bar = document.querySelector('#bar div');
 const canvas = document.getElementById('canvas');
-let phase = 'loading';     // loading, ready (the card waits for a gesture), playing, ended
+let phase = 'loading';  // loading, ready (the card waits for a gesture), playing, ended, watching
 let graphicsLost = false;  // the browser took the WebGL context away: the game stands still
 
 // A span of the loading, measured from the previous mark (or the page's start).
@@ -23,7 +23,7 @@ function measure(name) {
 function setPhase(next) {
   phase = next;
   card.className = next;
-  card.hidden = next === 'playing';
+  card.hidden = next === 'playing' || next === 'watching';
 }
 
 function showProgress(loaded, total) {
@@ -99,7 +99,7 @@ for (const type of ['keydown', 'keyup']) {
     }
     if (gameKeys.has(event.code)) event.preventDefault();
     learnLabel(event);
-    if (phase === 'playing' || phase === 'ended') {
+    if (phase === 'playing' || phase === 'ended' || phase === 'watching') {
       Module.ccall(
           'velloran_key', null, ['string', 'number'],
           [event.code,

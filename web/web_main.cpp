@@ -32,6 +32,7 @@
 #include "app/frame_loop.h"
 #include "app/input.h"
 #include "app/mute_key.h"
+#include "app/replay_format.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "audio/game_audio.h"
@@ -39,6 +40,7 @@
 #include "render/readback.h"
 #include "scene/game_rules.h"
 #include "web_gamepad.h"
+#include "web_replay.h"
 #include "web_touch.h"
 
 namespace {
@@ -142,6 +144,12 @@ EM_JS(void, WindowDevicePixels, (int* width, int* height), {
   HEAP32[height >> 2] = Math.round(window.innerHeight * ratio);
 });
 
+// The recording has ended (3 s after the end, or at Escape): the page offers it; `watchable`
+// when the game can still play it here.
+EM_JS(void, TellPageRecorded, (int watchable), {
+  if (Module.velloranRecorded) Module.velloranRecorded(watchable);
+});
+
 // The canvas has its size and the first picture is drawn: the page fits it and offers start.
 EM_JS(void, TellPageReady, (), {
   if (Module.velloranReady) Module.velloranReady();
@@ -158,6 +166,7 @@ void OnScroll(GLFWwindow*, double, double) {
 }
 
 void PollEvents(void*) {
+  PageBeforeLivePoll(game);
   glfwPollEvents();
   ReadWebPads(session);
 }
@@ -208,13 +217,24 @@ void Render(void*) {
   }
 }
 
+// A replay plays in place of the game, paced by the page's clock (or the scripted one).
+void WatchFrame() {
+  const FrameHooks live{nullptr, nullptr, nullptr, Render, nullptr};
+  WatchStep(game, audio, live, options.clockStep > 0.0 ? scriptedClock : glfwGetTime());
+}
+
 void AnimationFrame() {
-  if (framesRun > 0 && !Running()) return;
+  if (framesRun > 0 && !Running() && !(Watching() && page.visible)) return;
   if (options.hold && framesGranted <= 0) return;
-  const FrameHooks hooks{nullptr, PollEvents, ReadClock, Render, nullptr};
-  SoundBeforeFrame(audio, game);
-  RunFrame(game, hooks);
-  SoundAfterFrame(audio, game);
+  if (Watching()) {
+    WatchFrame();
+  } else {
+    const FrameHooks hooks = PageRecordingHooks({nullptr, PollEvents, ReadClock, Render, nullptr});
+    SoundBeforeFrame(audio, game);
+    RunFrame(game, hooks);
+    SoundAfterFrame(audio, game);
+    if (AfterPageFrame()) TellPageRecorded(1);
+  }
   scriptedClock += options.clockStep;
   --framesGranted;
   ++framesRun;
@@ -230,7 +250,9 @@ void AnimationFrame() {
     SilenceAudio(audio.output);
     EndSession(session);
     TellPageEnded(1, ducks, seconds);
-  } else if (game.state.gameOver && !endReported) {
+    EndPageRecording();
+    TellPageRecorded(0);
+  } else if (game.state.gameOver && !endReported && !Watching()) {
     endReported = true;
     UpdateWait();
     TellPageEnded(0, ducks, seconds);
@@ -266,7 +288,11 @@ EMSCRIPTEN_KEEPALIVE void velloran_rearm_mouse() {
 // because this GLFW reads the layout's keyCode and W would move with the layout.
 EMSCRIPTEN_KEEPALIVE void velloran_key(const char* code, int event) {
   const int key = code && !closed ? KeyFromDomCode(code) : -1;
-  if (key >= 0) FeedKey(key, event);
+  if (key >= 0 && Watching()) {
+    if (event == 1) WatchKey(key);
+  } else if (key >= 0) {
+    FeedKey(key, event);
+  }
 }
 // The page lost the focus or was hidden: every key and control held is let go.
 EMSCRIPTEN_KEEPALIVE void velloran_release_keys() {
@@ -317,6 +343,49 @@ EMSCRIPTEN_KEEPALIVE const char* velloran_bindings() {
   for (const KeyName& row : kKeyNames)
     text += std::string("=") + row.name + "\t" + row.domCode + "\n";
   return text.c_str();
+}
+}
+
+// Replays: the recording's file form out, a file's bytes in (the page copies them into the
+// room it asked for), and playback in place of the game.
+namespace {
+std::string replayRoom;  // a file's bytes, on their way in
+}
+extern "C" {
+EMSCRIPTEN_KEEPALIVE const char* velloran_replay_bytes() {
+  return PageRecordingBytes().data();
+}
+EMSCRIPTEN_KEEPALIVE int velloran_replay_length() {
+  return static_cast<int>(PageRecordingBytes().size());
+}
+// Room for a file of `length` bytes; a longer file than any replay is cut one byte past the
+// longest, which the decoder then refuses for its length.
+EMSCRIPTEN_KEEPALIVE char* velloran_replay_room(double length) {
+  replayRoom.assign(static_cast<size_t>(std::clamp<double>(length, 0, kReplayMaxBytes + 1)), '\0');
+  return replayRoom.data();
+}
+EMSCRIPTEN_KEEPALIVE int velloran_replay_room_length() {
+  return static_cast<int>(replayRoom.size());
+}
+// Plays the file in the room (0), the game just recorded (1) or the last replay played again
+// (2); returns why it cannot, or "".
+EMSCRIPTEN_KEEPALIVE const char* velloran_watch(int which) {
+  static std::string why;
+  if (closed) {
+    why = "the game has ended; reload the page";
+  } else {
+    why = which == 1   ? WatchPageRecording(game)
+          : which == 2 ? WatchAgain(game)
+                       : WatchReplayBytes(game, replayRoom);
+  }
+  replayRoom = std::string();
+  if (why.empty()) {
+    glfwSetCursorPosCallback(session.window, nullptr);
+    glfwSetScrollCallback(session.window, nullptr);
+    page.started = true;
+    UpdateWait();
+  }
+  return why.c_str();
 }
 }
 
@@ -411,6 +480,7 @@ int main() {
   bundle.records.clear();
   ReportMissingFeatures();
   InstallTouchControls(game);
+  StartPageRecording(game);
 
   emscripten_set_main_loop(AnimationFrame, 0, false);
   return 0;

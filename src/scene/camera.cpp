@@ -4,6 +4,7 @@
 #include <cmath>
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "scene/float_trig.h"
 #include "scene/scene_node.h"
 
 Camera::Camera()
@@ -20,8 +21,8 @@ Camera::Camera(glm::vec3 position, glm::vec3 worldUp, float yaw, float pitch)
 void Camera::RecomputeAxes() {
   const float yawRad = yaw * kDegToRad;
   const float pitchRad = pitch * kDegToRad;
-  const glm::vec3 direction(std::cos(yawRad) * std::cos(pitchRad), std::sin(pitchRad),
-                            std::sin(yawRad) * std::cos(pitchRad));
+  const glm::vec3 direction(SameCos(yawRad) * SameCos(pitchRad), SameSin(pitchRad),
+                            SameSin(yawRad) * SameCos(pitchRad));
   front = glm::normalize(direction);
   right = glm::normalize(glm::cross(front, worldUp));
   up = glm::normalize(glm::cross(right, front));

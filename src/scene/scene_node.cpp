@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx/model.h"
+#include "scene/float_trig.h"
 
 namespace {
 
@@ -65,8 +66,26 @@ glm::mat4 SceneNode::Scale(glm::vec3 factors) {
   return transform;
 }
 
+// glm::rotate's arithmetic, with the sine and cosine that every build rounds alike.
 glm::mat4 SceneNode::Rotate(float angleDegrees, glm::vec3 axis) {
-  transform = glm::rotate(transform, angleDegrees * kDegToRad, axis);
+  const float a = angleDegrees * kDegToRad;
+  const float c = SameCos(a), s = SameSin(a);
+  const glm::vec3 n = glm::normalize(axis);
+  const glm::vec3 t = (1.0f - c) * n;
+  glm::mat3 r;
+  r[0][0] = c + t[0] * n[0];
+  r[0][1] = t[0] * n[1] + s * n[2];
+  r[0][2] = t[0] * n[2] - s * n[1];
+  r[1][0] = t[1] * n[0] - s * n[2];
+  r[1][1] = c + t[1] * n[1];
+  r[1][2] = t[1] * n[2] + s * n[0];
+  r[2][0] = t[2] * n[0] + s * n[1];
+  r[2][1] = t[2] * n[1] - s * n[0];
+  r[2][2] = c + t[2] * n[2];
+  const glm::mat4 m = transform;
+  transform[0] = m[0] * r[0][0] + m[1] * r[0][1] + m[2] * r[0][2];
+  transform[1] = m[0] * r[1][0] + m[1] * r[1][1] + m[2] * r[1][2];
+  transform[2] = m[0] * r[2][0] + m[1] * r[2][1] + m[2] * r[2][2];
   UpdateBounds();
   return transform;
 }

@@ -9,18 +9,22 @@
 // laptops), hidpi (a HiDPI laptop, a 4K screen beyond the drawing size's cap, a touch phone), play
 // (a hidden page, the pointer let go, the ending, the keys by their place on an AZERTY keyboard, a
 // key changed in the Controls panel and kept over a reload, a lost WebGL context, a pad on both
-// cards, full screen and a rotation).
+// cards, full screen and a rotation), replay (the game's recording downloaded and watched again,
+// files picked on the start card: damaged ones refused; with a desktop build's binary as a third
+// argument, the page's recording played there too).
 //
 // What a player sees is read from screenshots: a HUD line is there when the band where the
 // game draws it holds white text pixels, in the window, with nothing of the page over it.
+import {spawn} from 'node:child_process';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 
 import {checker, decodePng, launchBrowser, requireBuild, serveSite} from './harness.mjs';
 
-const [site, part] = process.argv.slice(2);
+const [site, part, desktop] = process.argv.slice(2);
 requireBuild(site);
-if (!['download', 'sizes', 'hidpi', 'play'].includes(part)) {
+if (!['download', 'sizes', 'hidpi', 'play', 'replay'].includes(part)) {
   console.log(`FAIL: unknown part "${part}"`);
   process.exit(2);
 }
@@ -546,6 +550,113 @@ try {
         full && corner && errors.length === 0,
         'full screen from the card, the corner switch in the game, a refit offered on rotation');
     await page.close();
+  }
+
+  // Replays: a game of 21 frames (the first picture, then the scripted clock runs out the 90 s),
+  // its file as the download button gives it, played again on the end card and from a file on the
+  // start card.
+  if (part === 'replay') {
+    const {page, errors} =
+        await open({width: 400, height: 300}, 'width=400&height=300&clock=5&hold');
+    await page.keyboard.press('Enter');
+    await page.keyboard.down('KeyW');
+    await frames(page, 10, true);
+    await page.keyboard.up('KeyW');
+    await frames(page, 10, true);
+    const played = await canoe(page);
+    const status = (p) => p.$eval('#status', (e) => e.textContent);
+    await page.waitForSelector('#replay-download:not([hidden])', {timeout: 10000});
+    await page.evaluate(() => {
+      const make = URL.createObjectURL;
+      URL.createObjectURL = (blob) => make(window.downloaded = blob);
+    });
+    await page.click('#replay-download');
+    const bytes = Buffer.from(await page.evaluate(
+        async () => Array.from(new Uint8Array(await window.downloaded.arrayBuffer()))));
+    check(
+        bytes.toString('latin1', 0, 8) === 'VLRNRPLY' && bytes.readUInt32LE(44) === 21,
+        `"Download replay" gives the game's 21 frames in a replay (${bytes.length} bytes)`);
+    await page.click('#replay-watch');
+    const line = () => page.$eval('#replay-line', (e) => e.textContent);
+    check(/Replay x1: Space pauses/.test(await line()), `the keys are named ("${await line()}")`);
+    await frames(page, 21, true);
+    const watched = await canoe(page);
+    check(
+        (await status(page)).startsWith(`Replay: the end, ${bytes[56]} of 15 ducks.`) &&
+            moved(played, watched) === 0,
+        `"Watch again" plays it to the end ("${await status(page)}"), the canoe where it was (${
+            played} and ${watched})`);
+    check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
+    await page.close();
+
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-replay-'));
+    const file = path.join(folder, 'game.vrp');
+    const damaged = Buffer.from(bytes);
+    damaged.writeUInt32LE(22, 44);  // one frame more than the file holds
+    for (const [what, content, expect] of [
+             ['a damaged file', damaged, /^Not played: its length does not match its counts\.$/],
+             ['a picture', Buffer.from('\x89PNG\r\n\x1a\n'), /^Not played: too short/],
+             ['the downloaded file', bytes, /^$/]]) {
+      fs.writeFileSync(file, content);
+      const card = await open({width: 400, height: 300}, 'width=400&height=300&clock=5&hold');
+      const [chooser] =
+          await Promise.all([card.page.waitForFileChooser(), card.page.click('#replay-open')]);
+      await chooser.accept([file]);
+      await card.page.waitForFunction(
+          () => document.getElementById('replay-note').textContent ||
+              document.getElementById('card').className === 'watching',
+          {timeout: 10000, polling: 50});
+      const note = await card.page.$eval('#replay-note', (e) => e.textContent);
+      if (!note) await frames(card.page, 21, true);
+      const ended = note ? '' : await status(card.page);
+      check(
+          expect.test(note) && (note || ended.includes(`the end, ${bytes[56]} of 15 ducks`)) &&
+              card.errors.length === 0,
+          `${what} picked on the start card: "${note || ended}"`);
+      await card.page.close();
+    }
+    // The desktop build plays a page's game to the same state checks: 61 frames of paddling,
+    // turning and a jump, ended with Escape.
+    if (desktop) {
+      // The real clock, and keys between frames as a player's come.
+      const game = await open({width: 400, height: 300}, 'width=400&height=300&hold');
+      await game.page.keyboard.press('Enter');
+      for (const [key, count] of [['KeyW', 25], ['KeyA', 15], ['Space', 1], ['KeyD', 20]]) {
+        await game.page.keyboard.down(key);
+        await frames(game.page, count, true);
+        await game.page.keyboard.up(key);
+      }
+      await game.page.keyboard.press('Escape');
+      await game.page.keyboard.press('Escape');
+      await frames(game.page, 1, true);
+      const recorded = Buffer.from(await game.page.evaluate(() => {
+        const at = Module._velloran_replay_bytes();
+        return Array.from(HEAPU8.slice(at, at + Module._velloran_replay_length()));
+      }));
+      fs.writeFileSync(file, recorded);
+      if (process.env.KEEP_REPLAY) fs.copyFileSync(file, process.env.KEEP_REPLAY);
+      await game.page.close();
+      const said = await new Promise((done) => {
+        const run = spawn(desktop, ['--replay', file], {
+          env: {...process.env, ALSOFT_DRIVERS: 'null', XDG_DATA_HOME: folder},
+          stdio: ['ignore', 'ignore', 'pipe'],
+        });
+        let text = '';
+        const stop = setTimeout(() => run.kill(), 90000);
+        run.stderr.on('data', (chunk) => {
+          text += chunk;
+          if (/^Replay: (the end|the game diverged)/m.test(text)) run.kill();
+        });
+        run.on('exit', () => {
+          clearTimeout(stop);
+          done(text.trim());
+        });
+      });
+      check(
+          /^Replay: the end, \d+ of 15 ducks$/m.test(said),
+          `the desktop plays the page's game to its end: "${said}"`);
+    }
+    fs.rmSync(folder, {recursive: true, force: true});
   }
 } finally {
   await close();
