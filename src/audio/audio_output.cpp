@@ -112,12 +112,6 @@ void StartReverb(AudioOutput& audio) {
   }
 }
 
-// The listener's gain scales what goes into the echo; silence must also stop the tail already
-// in it.
-float HallEchoGain(const AudioOutput& audio) {
-  return audio.muted || audio.volumeGain <= 0.0f ? 0.0f : 1.0f;
-}
-
 // The hall's echo follows the mute, so its tail stops with everything else.
 void SetReverbGain(const AudioOutput& audio, float gain) {
   if (!audio.reverbSlot) return;
@@ -141,6 +135,12 @@ void StartReverb(AudioOutput&) {}  // the browser's OpenAL has no effects: dry
 void StopReverb(AudioOutput&) {}
 void SetReverbGain(const AudioOutput&, float) {}
 #endif
+
+// The listener's gain scales what goes into the echo; silence must also stop the tail already
+// in it.
+float HallEchoGain(const AudioOutput& audio) {
+  return audio.muted || audio.volumeGain <= 0.0f ? 0.0f : 1.0f;
+}
 
 // A voice to start a sound on: the first idle one from the round-robin position, else the one
 // there (the oldest sound is cut short).
