@@ -71,7 +71,12 @@ TEST(PadMappingFile, AnyFaultIsOneNoteAndGlfwTakesTheRest) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const std::string said = testing::internal::GetCapturedStderr();
     // A capped file costs GLFW a fraction of a second (0.04 s quiet); room for a busy machine.
+    // Under AddressSanitizer GLFW's string compares are intercepted and the cap costs ~12 s.
+#if defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(took.count(), 60.0);
+#else
     EXPECT_LT(took.count(), 1.0);
+#endif
     std::printf("%s: %.3f s\n", c.name, took.count());
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.notes) << said;
     EXPECT_NE(said.find(c.says), std::string::npos) << said;
