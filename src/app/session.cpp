@@ -82,7 +82,7 @@ std::vector<TrialFile> StartupFiles() {
   for (const char* path : kSkyboxFaces) files.push_back({path, FileKind::Image});
   files.push_back({kWaterTexturePath, FileKind::Image});
   files.push_back({kGroundTexturePath, FileKind::Image});
-  for (const char* path : kSoundPaths) files.push_back({path, FileKind::Sound});
+  for (const SoundFile& sound : kSoundFiles) files.push_back({sound.path, FileKind::Sound});
   return files;
 }
 

@@ -25,11 +25,19 @@ namespace {
 // so these set the ranking as heard from the seat: the endings loudest, the win over the
 // time-up, a duck (a few metres off when taken) next, then the jump, landings and bumps, then
 // the strokes and ticks that repeat, and the hall's water far under everything.
-constexpr float kGainDb[kSoundCount] = {-5.0f, 0.0f,  -6.0f, -5.0f, -2.0f,
-                                        -5.0f, -6.0f, 0.0f,  -1.0f, -12.0f};
+struct SoundGain {
+  SoundId id;
+  float db;
+};
+constexpr SoundGain kGainDb[] = {{SoundId::Paddle, -5.0f},  {SoundId::Squeak, 0.0f},
+                                 {SoundId::TakeOff, -6.0f}, {SoundId::Splash, -5.0f},
+                                 {SoundId::Knock, -2.0f},   {SoundId::Bump, -5.0f},
+                                 {SoundId::Tick, -6.0f},    {SoundId::Win, 0.0f},
+                                 {SoundId::TimeUp, -1.0f},  {SoundId::Ambience, -12.0f}};
+static_assert(OneRowPerSound(kGainDb), "kGainDb needs one row per SoundId, in order");
 
 float Gain(SoundId id) {
-  return std::pow(10.0f, kGainDb[static_cast<int>(id)] / 20.0f);
+  return std::pow(10.0f, kGainDb[static_cast<int>(id)].db / 20.0f);
 }
 
 double SteadySeconds() {
@@ -186,7 +194,7 @@ bool StartAudio(AudioOutput& audio) {
   // Every file is read and checked first, device or not, so a bad one is reported alike.
   SoundClip clips[kSoundCount];
   for (int i = 0; i < kSoundCount; ++i) {
-    LoadSoundClip(kSoundPaths[i], clips[i]);
+    LoadSoundClip(kSoundFiles[i].path, clips[i]);
   }
   if (!audio.deviceTried) OpenAudioDevice(audio);
   if (!audio.device) return false;

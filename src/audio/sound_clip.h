@@ -23,11 +23,28 @@ enum class SoundId : std::uint8_t {
 
 constexpr int kSoundCount = static_cast<int>(SoundId::Count);
 
-// The files, by SoundId, relative to the working directory like the other run-time data.
-constexpr const char* kSoundPaths[kSoundCount] = {
-    "sounds/paddle.ogg", "sounds/squeak.ogg",  "sounds/takeoff.ogg", "sounds/splash.ogg",
-    "sounds/knock.ogg",  "sounds/bump.ogg",    "sounds/tick.ogg",    "sounds/win.ogg",
-    "sounds/timeup.ogg", "sounds/ambience.ogg"};
+// The files, each beside the SoundId it plays, relative to the working directory like the other
+// run-time data. A sound added to SoundId without its row, or a row out of place, fails to compile.
+struct SoundFile {
+  SoundId id;
+  const char* path;
+};
+constexpr SoundFile kSoundFiles[] = {
+    {SoundId::Paddle, "sounds/paddle.ogg"},   {SoundId::Squeak, "sounds/squeak.ogg"},
+    {SoundId::TakeOff, "sounds/takeoff.ogg"}, {SoundId::Splash, "sounds/splash.ogg"},
+    {SoundId::Knock, "sounds/knock.ogg"},     {SoundId::Bump, "sounds/bump.ogg"},
+    {SoundId::Tick, "sounds/tick.ogg"},       {SoundId::Win, "sounds/win.ogg"},
+    {SoundId::TimeUp, "sounds/timeup.ogg"},   {SoundId::Ambience, "sounds/ambience.ogg"}};
+
+// Whether a table keyed by SoundId has one row per sound, each at its sound's place.
+template <typename Row, int N>
+constexpr bool OneRowPerSound(const Row (&rows)[N]) {
+  for (int i = 0; i < N; ++i) {
+    if (static_cast<int>(rows[i].id) != i) return false;
+  }
+  return N == kSoundCount;
+}
+static_assert(OneRowPerSound(kSoundFiles), "kSoundFiles needs one row per SoundId, in order");
 
 // One decoded sound: signed 16-bit samples at `sampleRate`, stereo ones interleaved.
 struct SoundClip {

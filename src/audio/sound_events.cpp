@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scene/canoe.h"
 #include "scene/game_keys.h"
 
 namespace {
@@ -39,13 +40,13 @@ bool CanoeHeldBack(const GameSnapshot& before, const GameSnapshot& after) {
   const bool turning = after.left != after.right;
   if (moving) {
     const glm::vec3 shift = glm::vec3(after.canoe[3] - before.canoe[3]);
-    const float expected = dt * (after.fast ? 6.0f : 3.0f);
+    const float expected = dt * (after.fast ? kCanoeSprintSpeed : kCanoeSpeed);
     return std::hypot(shift.x, shift.z) < 0.5f * expected;
   }
   if (turning) {
     float turn = std::fabs(HeadingDegrees(after.canoe) - HeadingDegrees(before.canoe));
     if (turn > 180.0f) turn = 360.0f - turn;
-    const float expected = dt * (after.fast ? 100.0f : 50.0f);
+    const float expected = dt * (after.fast ? kCanoeSprintTurnRate : kCanoeTurnRate);
     return turn < 0.5f * expected;
   }
   return false;

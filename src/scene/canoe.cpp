@@ -53,35 +53,35 @@ void ProcessCanoeInput(World& world, Camera& camera, const bool (&keyState)[KeyC
   const float dt = deltaTime;
 
   if (forward && !shift) {
-    canoe.Translate(canoeForward * (dt * 3.0f));
+    canoe.Translate(canoeForward * (dt * kCanoeSpeed));
     ResolveCanoeCollisions(world, saved);
   }
   if (backward && !shift) {
-    canoe.Translate(canoeForward * (dt * -3.0f));
+    canoe.Translate(canoeForward * (dt * -kCanoeSpeed));
     ResolveCanoeCollisions(world, saved);
   }
   if (forward && shift) {
-    canoe.Translate(canoeForward * (dt * 6.0f));
+    canoe.Translate(canoeForward * (dt * kCanoeSprintSpeed));
     ResolveCanoeCollisions(world, saved);
   }
   if (backward && shift) {
-    canoe.Translate(canoeForward * (dt * -6.0f));
+    canoe.Translate(canoeForward * (dt * -kCanoeSprintSpeed));
     ResolveCanoeCollisions(world, saved);
   }
   if (left && !shift) {
-    canoe.Rotate(dt * 50.0f, yAxis);
+    canoe.Rotate(dt * kCanoeTurnRate, yAxis);
     ResolveCanoeCollisions(world, saved);
   }
   if (right && !shift) {
-    canoe.Rotate(dt * -1.0f * 50.0f, yAxis);
+    canoe.Rotate(dt * -1.0f * kCanoeTurnRate, yAxis);
     ResolveCanoeCollisions(world, saved);
   }
   if (left && shift) {
-    canoe.Rotate(dt * 100.0f, yAxis);
+    canoe.Rotate(dt * kCanoeSprintTurnRate, yAxis);
     ResolveCanoeCollisions(world, saved);
   }
   if (right && shift) {
-    canoe.Rotate(dt * -1.0f * 100.0f, yAxis);
+    canoe.Rotate(dt * -1.0f * kCanoeSprintTurnRate, yAxis);
     ResolveCanoeCollisions(world, saved);
   }
 }

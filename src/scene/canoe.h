@@ -9,6 +9,12 @@
 
 extern const glm::vec3 canoeForward;  // (1, 0, 0): the canoe's bow in its own frame
 
+// The canoe's paces, named once for the keyboard step and for whatever listens to it.
+constexpr float kCanoeSpeed = 3.0f;             // units/s with W or S
+constexpr float kCanoeSprintSpeed = 6.0f;       // units/s with the left Shift held too
+constexpr float kCanoeTurnRate = 50.0f;         // degrees/s with A or D
+constexpr float kCanoeSprintTurnRate = 100.0f;  // degrees/s with the left Shift held too
+
 constexpr int KeyCount = 1024;
 
 // Closed-box overlap of the canoe's box with a snapshot of another node's box.

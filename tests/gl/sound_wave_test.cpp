@@ -236,9 +236,10 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   for (const HeardEvent& e : listening.heard) {
     const Loudness l = Rms(wave, e.at, kWindow);
     std::printf("%-7s at %6.2f s  left %6.1f dB  right %6.1f dB\n",
-                kSoundPaths[static_cast<int>(e.id)] + 7, e.at, Db(l.left), Db(l.right));
+                kSoundFiles[static_cast<int>(e.id)].path + 7, e.at, Db(l.left), Db(l.right));
     // Every event is heard over the ambience (by 6 dB at least).
-    EXPECT_GT(l.Louder(), 2.0 * floor) << kSoundPaths[static_cast<int>(e.id)] << " at " << e.at;
+    EXPECT_GT(l.Louder(), 2.0 * floor)
+        << kSoundFiles[static_cast<int>(e.id)].path << " at " << e.at;
   }
 
   const std::vector<HeardEvent> squeaks = listening.Of(SoundId::Squeak);
@@ -323,9 +324,9 @@ TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
         loop ? MeasureLoudness(Stretch(wave, ambienceFrom, ambienceSeconds), 2, wave.rate)
              : MeasureLoudness(Stretch(wave, at[id] - 0.1, 1.5), 2, wave.rate);
     const double heard = loop ? r.integrated : r.momentaryMax;
-    std::printf("%-9s %6.1f LUFS %s (aim %.0f)\n", kSoundPaths[id] + 7, heard,
+    std::printf("%-9s %6.1f LUFS %s (aim %.0f)\n", kSoundFiles[id].path + 7, heard,
                 loop ? "integrated" : "momentary max", aim[id]);
-    EXPECT_NEAR(heard, aim[id], 3.0) << kSoundPaths[id];
+    EXPECT_NEAR(heard, aim[id], 3.0) << kSoundFiles[id].path;
   }
   const double full =
       MeasureLoudness(Stretch(wave, fullFrom, volumeSeconds), 2, wave.rate).integrated;

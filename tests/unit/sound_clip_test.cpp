@@ -115,18 +115,18 @@ TEST(SoundClip, EveryGameSoundDecodesQuietlyAtItsRateAndLength) {
   for (int id = 0; id < kSoundCount; ++id) {
     const Expected& e = expected[id];
     SoundClip clip;
-    EXPECT_EQ(LoadPrinting(kSoundPaths[id], clip), "");
-    EXPECT_EQ(clip.sampleRate, e.rate) << kSoundPaths[id];
-    EXPECT_EQ(clip.channels, e.channels) << kSoundPaths[id];
+    EXPECT_EQ(LoadPrinting(kSoundFiles[id].path, clip), "");
+    EXPECT_EQ(clip.sampleRate, e.rate) << kSoundFiles[id].path;
+    EXPECT_EQ(clip.channels, e.channels) << kSoundFiles[id].path;
     EXPECT_EQ(clip.samples.size(), static_cast<std::size_t>(std::lround(e.seconds * e.rate)) *
                                        static_cast<std::size_t>(e.channels))
-        << kSoundPaths[id];
+        << kSoundFiles[id].path;
     int peak = 0;
     for (std::int16_t s : clip.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
     // Heard, and never clipped: the generator leaves headroom.
-    EXPECT_GT(peak, 32767 / 5) << kSoundPaths[id];
-    EXPECT_LT(peak, 32000) << kSoundPaths[id];
-    totalBytes += fs::file_size(kSoundPaths[id]);
+    EXPECT_GT(peak, 32767 / 5) << kSoundFiles[id].path;
+    EXPECT_LT(peak, 32000) << kSoundFiles[id].path;
+    totalBytes += fs::file_size(kSoundFiles[id].path);
   }
   SetDecodeWhere(DecodeWhere::InTrialOnly);
   EXPECT_LT(totalBytes, std::size_t{1} << 20);
