@@ -169,7 +169,11 @@ document.getElementById('again').addEventListener('click', playAgain);
 
 var Module = {
   canvas: canvas,
-  print: (text) => console.log(text),
+  // Emscripten's GLFW announces every pad on the game's own output ("glfw joystick connected:");
+  // the console keeps the game's lines only.
+  print: (text) => {
+    if (!/^glfw joystick (connected|disconnected)/.test(text)) console.log(text);
+  },
   printErr: (text) => console.warn(text),
   // Emscripten's own progress (only when the bundle is fetched unpacked): "... (done/total)".
   setStatus: (text) => {

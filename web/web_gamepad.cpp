@@ -3,12 +3,7 @@
 // reports it in the "standard" layout, whose button and axis numbers are fixed, so they are
 // mapped here to the game's pad layout. Its buttons arrive as pressed or not, so a trigger is
 // either at rest or fully pressed.
-//
-// A read-only test hook lives here too: the canoe's placement and the view, for the browser
-// test to measure what the pad and the keys did.
 #include "web_gamepad.h"
-
-#include <emscripten.h>
 
 #include <iostream>
 
@@ -33,12 +28,6 @@ constexpr int kStandardLeftTrigger = 6;
 constexpr int kStandardRightTrigger = 7;
 constexpr int kStandardButtonCount = 16;  // the guide button (16) is often missing
 constexpr int kStandardAxisCount = 4;     // left x, left y, right x, right y: as the game's
-
-const Game* watched = nullptr;  // the game the pads were last applied to, for the test hook
-
-bool KeyboardHolds(void*, int key) {
-  return ControlsHold(key);
-}
 
 // One standard pad's reading; false when the device has too few buttons or axes to be one.
 bool ReadStandardPad(int slot, PadState& pad) {
@@ -74,26 +63,5 @@ void ReadWebPads(Session& session) {
     }
     if (usable) MergePad(pads, pad);
   }
-  Game& game = *session.game;
-  watched = &game;
-  const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
-    glfwSetWindowShouldClose(session.window, GLFW_TRUE);
-  }
-}
-
-extern "C" {
-// The canoe's transform (16 floats, column by column), then 1 in the seat view or 0, then the
-// canoe's jump height so far: zeros until the first frame has run.
-EMSCRIPTEN_KEEPALIVE const float* velloran_canoe_state() {
-  static float state[18];
-  if (!watched) return state;
-  const SceneNode& canoe = watched->world.canoeNode;
-  for (int c = 0; c < 4; ++c) {
-    for (int r = 0; r < 4; ++r) state[c * 4 + r] = canoe.transform[c][r];
-  }
-  state[16] = watched->seatView ? 1.0f : 0.0f;
-  state[17] = canoe.riseHeight;
-  return state;
-}
+  ApplyPadReading(session, pads);
 }

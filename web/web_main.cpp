@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -391,29 +392,23 @@ EMSCRIPTEN_KEEPALIVE const char* velloran_watch(int which) {
 
 // Test hooks, called from the page's script.
 extern "C" {
-// A number from the game's state: 0 time left, 1 and 2 the canoe's x and z, 3 and 4 the free
-// camera's yaw and pitch, 5 the drawing width, 6 the drawing height, 7 the last frame's length.
-EMSCRIPTEN_KEEPALIVE double velloran_probe(int what) {
-  switch (what) {
-    case 0:
-      return game.state.timeLeft;
-    case 1:
-      return game.world.canoeNode.transform[3][0];
-    case 2:
-      return game.world.canoeNode.transform[3][2];
-    case 3:
-      return game.camera.yaw;
-    case 4:
-      return game.camera.pitch;
-    case 5:
-      return game.screenWidth;
-    case 6:
-      return game.screenHeight;
-    case 7:
-      return game.clock.deltaTime;
-    default:
-      return 0.0;
-  }
+// The game's state the page's tests read, by name, as one JSON object (every number exact):
+// the clock, the canoe's place, heading (degrees) and jump height so far, the view, the drawing.
+EMSCRIPTEN_KEEPALIVE const char* velloran_state() {
+  static char text[512];
+  const glm::mat4& m = game.world.canoeNode.transform;
+  const double heading = std::atan2(-static_cast<double>(m[0][2]), static_cast<double>(m[0][0]));
+  std::snprintf(text, sizeof text,
+                "{\"timeLeft\":%.17g,\"canoeX\":%.17g,\"canoeY\":%.17g,\"canoeZ\":%.17g,"
+                "\"canoeHeading\":%.17g,\"riseHeight\":%.17g,\"seatView\":%s,\"yaw\":%.17g,"
+                "\"pitch\":%.17g,\"width\":%d,\"height\":%d,\"deltaTime\":%.17g}",
+                static_cast<double>(game.state.timeLeft), static_cast<double>(m[3][0]),
+                static_cast<double>(m[3][1]), static_cast<double>(m[3][2]), heading * 180.0 / M_PI,
+                static_cast<double>(game.world.canoeNode.riseHeight),
+                game.seatView ? "true" : "false", static_cast<double>(game.camera.yaw),
+                static_cast<double>(game.camera.pitch), game.screenWidth, game.screenHeight,
+                static_cast<double>(game.clock.deltaTime));
+  return text;
 }
 EMSCRIPTEN_KEEPALIVE void velloran_run_frames(long count) {
   framesGranted += count;

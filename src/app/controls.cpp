@@ -4,6 +4,8 @@
 #include <GLFW/glfw3.h>
 
 #include "app/game.h"
+#include "app/gamepad.h"
+#include "app/session.h"
 
 namespace {
 
@@ -78,4 +80,12 @@ const Bindings* PadBindings() {
 bool ControlsHold(int gameKey) {
   const int action = ActionOfGameKey(gameKey);
   return active && action >= 0 && active->held.count[action] > 0;
+}
+
+void ApplyPadReading(Session& session, const PadState& pads) {
+  Game& game = *session.game;
+  const KeyboardView keyboard{session.window, [](void*, int key) { return ControlsHold(key); }};
+  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
+    glfwSetWindowShouldClose(session.window, GLFW_TRUE);
+  }
 }

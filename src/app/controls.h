@@ -9,6 +9,8 @@
 
 struct GLFWwindow;
 struct Game;
+struct PadState;
+struct Session;
 
 struct Controls {
   Bindings bindings = DefaultBindings();
@@ -36,3 +38,7 @@ const Bindings* PadBindings();
 // Whether a key or touch control holds the action the handlers know as `gameKey` (the pads
 // must not release what the keyboard still holds).
 bool ControlsHold(int gameKey);
+// Hands one frame's pad reading (every pad merged) to the game through the bindings, as the
+// keys' actions; a pad asking to quit closes the window. The builds read pads through different
+// APIs and meet here.
+void ApplyPadReading(Session& session, const PadState& pads);

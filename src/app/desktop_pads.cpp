@@ -24,10 +24,6 @@ void CountPadComplaint(int, const char*) {
   ++padComplaints;
 }
 
-bool KeyboardHolds(void*, int key) {
-  return ControlsHold(key);
-}
-
 }  // namespace
 
 void LoadPadMappings(const std::string& path) {
@@ -78,9 +74,5 @@ void ReadDesktopPads(Session& session) {
     for (int i = 0; i < kPadButtonCount; ++i) pad.buttons[i] = state.buttons[i] == GLFW_PRESS;
     MergePad(pads, pad);
   }
-  Game& game = *session.game;
-  const KeyboardView keyboard{session.window, KeyboardHolds};
-  if (ApplyPad(game, session.pads, pads, game.clock.deltaTime, keyboard, PadBindings())) {
-    glfwSetWindowShouldClose(session.window, GLFW_TRUE);
-  }
+  ApplyPadReading(session, pads);
 }

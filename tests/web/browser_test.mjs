@@ -145,18 +145,16 @@ function fakeGamepad() {
   };
 }
 
-// The canoe's transform, whether the view is the seat's, and the jump's height so far.
+// The canoe's place and heading, whether the view is the seat's, and the jump's height so far.
 async function canoe(page) {
-  const s = await page.evaluate(
-      () => Array.from(Module.HEAPF32.subarray(
-          Module._velloran_canoe_state() / 4, Module._velloran_canoe_state() / 4 + 18)));
+  const s = await page.evaluate(() => JSON.parse(UTF8ToString(Module._velloran_state())));
   return {
-    x: s[12],
-    y: s[13],
-    z: s[14],
-    yaw: (Math.atan2(-s[2], s[0]) * 180) / Math.PI,
-    seat: s[16],
-    rise: s[17]
+    x: s.canoeX,
+    y: s.canoeY,
+    z: s.canoeZ,
+    yaw: s.canoeHeading,
+    seat: s.seatView,
+    rise: s.riseHeight
   };
 }
 
@@ -246,7 +244,7 @@ async function padAgainstKeys() {
   await page.keyboard.press('F6');
   await runFrames(page, 2);
   check(
-      seat === 1 && padView === 0 && (await canoe(page)).seat === 1,
+      seat === true && padView === false && (await canoe(page)).seat === true,
       'the pad\'s north button switches the view as F6 does');
   check(errors.length === 0, `no console errors with a pad (${errors.join(' | ')})`);
   await page.close();
