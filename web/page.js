@@ -204,9 +204,11 @@ addEventListener('error', () => {
   card.hidden = false;
 });
 
-// The bundle, packed with gzip at build time and unpacked here by the browser's own
-// decompressor; the game's loader takes it from getPreloadedPackage. Without the decompressor
-// (old browsers) or the packed file, the loader fetches the unpacked bundle itself.
+// The bundle, the wasm and the game's script, packed with gzip at build time and unpacked here
+// by the browser's own decompressor (a plain static host then sends a third of the bytes); the
+// game's loader takes them from getPreloadedPackage, instantiateWasm and a script of its own.
+// Without the decompressor (old browsers) or the packed files, the loader fetches the unpacked
+// files itself.
 async function fetchAll(urls) {
   const responses = await Promise.all(urls.map((url) => fetch(url)));
   if (responses.some((r) => !r.ok)) throw new Error('missing');
@@ -226,18 +228,23 @@ async function fetchAll(urls) {
   }));
 }
 
+// A fetched file's bytes: unpacked here unless a server that labels .gz files as gzip-encoded
+// had the browser unpack them already.
+async function unpack(blob) {
+  const head = new Uint8Array(await blob.slice(0, 2).arrayBuffer());
+  const packed = head[0] === 0x1f && head[1] === 0x8b;
+  return packed ?
+      new Response(blob.stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer() :
+      blob.arrayBuffer();
+}
+
 async function load() {
+  let script = 'velloran.js';
   try {
     if (typeof DecompressionStream === 'undefined') throw new Error('no decompressor');
-    const [packed, wasm] = await fetchAll(['velloran.data.gz', 'velloran.wasm']);
+    const files = await fetchAll(['velloran.data.gz', 'velloran.wasm.gz', 'velloran.js.gz']);
     measure('download');
-    const head = new Uint8Array(await packed.slice(0, 2).arrayBuffer());
-    // A server that labels .gz files as gzip-encoded lets the browser unpack them already.
-    let data = head[0] === 0x1f && head[1] === 0x8b ?
-        await new Response(packed.stream().pipeThrough(new DecompressionStream('gzip')))
-            .arrayBuffer() :
-        await packed.arrayBuffer();
-    const wasmBytes = await wasm.arrayBuffer();
+    let [data, wasmBytes, code] = await Promise.all(files.map(unpack));
     measure('unpack');
     // Asked once; the page lets go of its copy as the loader takes it.
     Module.getPreloadedPackage = () => {
@@ -251,14 +258,19 @@ async function load() {
             console.error(error);
             statusLine.textContent = 'The game could not start in this browser (see the console).';
           });
+      wasmBytes = null;
       return {};
     };
+    // The script runs from memory; anything it would fetch is named beside the page.
+    Module.locateFile = (name) => name;
+    script = URL.createObjectURL(new Blob([code], {type: 'text/javascript'}));
+    code = null;
   } catch (e) {
-    console.info(`Loading the unpacked bundle (${e.message})`);
+    console.info(`Loading the unpacked files (${e.message})`);
   }
   statusLine.textContent = 'Starting...';
-  const script = document.createElement('script');
-  script.src = 'velloran.js';
-  document.body.appendChild(script);
+  const element = document.createElement('script');
+  element.src = script;
+  document.body.appendChild(element);
 }
 load();

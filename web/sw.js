@@ -5,11 +5,8 @@
 'use strict';
 
 const build = '@VELLORAN_BUILD@';
-const files = [
-  './', 'index.html', 'page.js', 'touch.js', 'keys.js', 'screen.js', 'pads.js', 'offline.js',
-  'velloran.js', 'velloran.wasm', 'velloran.data.gz', 'manifest.webmanifest', 'icon-192.png',
-  'icon-512.png'
-];
+// The page and every file it fetches, listed by the build.
+const files = ['./'].concat('@VELLORAN_FILES@'.split(' '));
 
 self.addEventListener('install', (event) => {
   event.waitUntil(caches.open(`velloran-${build}`)
