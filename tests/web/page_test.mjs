@@ -218,7 +218,18 @@ try {
     sent.bytes = 0;
     await page.reload();
     await page.waitForSelector('#card.ready', {timeout: 120000});
-    check(sent.bytes === 0, `offline, a reload reaches the start card (${sent.bytes} bytes sent)`);
+    // Every script of the page is in the service worker's cache, not only the browser's.
+    const uncached = await page.evaluate(async () => {
+      const cache = await caches.open((await caches.keys())[0]);
+      const kept = (await cache.keys()).map((r) => r.url);
+      return [...document.scripts]
+          .map((e) => e.src)
+          .filter((src) => src && !src.startsWith('blob:') && !kept.includes(src));
+    });
+    check(
+        sent.bytes === 0 && uncached.length === 0,
+        `offline, a reload reaches the start card (${sent.bytes} bytes sent; not kept: ${
+            uncached})`);
     await page.close();
 
     // A browser without DecompressionStream fetches the unpacked bundle instead.
