@@ -97,14 +97,20 @@ struct Expected {
   const char* reason;  // "" for a passed pair
 };
 
+// Making a worker's context gets one pair's time, and on a busy machine a fork, the confinement
+// and the context can take over a second: only the cases that wait out a hang have a short pair
+// time, and even that is room for a slow start.
+constexpr ShaderTrialLimits kRoomy{std::size_t{64} << 20, 10.0, 30.0};
+constexpr ShaderTrialLimits kHangs{std::size_t{64} << 20, 3.0, 30.0};
+constexpr ShaderTrialLimits kShortTrial{std::size_t{64} << 20, 5.0, 0.5};
+
 struct Case {
   const char* name;
   std::vector<std::string> vertices;  // one pair per entry; each fragment is "ok"
-  bool context;
-  ShaderTrialLimits limits;
   std::vector<Expected> expected;
+  ShaderTrialLimits limits = kRoomy;
   TrialContextKind (*pick)() = Headless;
-  bool (*open)(TrialContextKind) = nullptr;  // null: HaveContext or NoContext, by `context`
+  bool (*open)(TrialContextKind) = HaveContext;
 };
 
 std::string WriteSource(const std::string& folder, const std::string& name,
@@ -117,133 +123,72 @@ std::string WriteSource(const std::string& folder, const std::string& name,
 }  // namespace
 
 TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
-  const ShaderTrialLimits quick{std::size_t{64} << 20, 0.5, 20.0};
-  // Touching 64 MiB takes over half a second on a busy machine: room for the memory limit to
-  // be met before the time limit.
-  const ShaderTrialLimits roomy{std::size_t{64} << 20, 10.0, 20.0};
-  const ShaderTrialLimits shortTrial{std::size_t{64} << 20, 5.0, 0.5};
-  const Expected passed{ShaderVerdict::Passed, ShaderStep::Draw, ""};
+  using V = ShaderVerdict;
+  using S = ShaderStep;
+  const Expected ok{V::Passed, S::Draw, ""};
+  const Expected crashed{V::Crashed, S::Vertex,
+                         "compiling it crashed the driver in a trial run (signal 11)"};
+  const Expected killed{V::Crashed, S::Vertex,
+                        "compiling it crashed the driver in a trial run (signal 31)"};
+  const Expected linkCrashed{V::Crashed, S::Link,
+                             "linking it crashed the driver in a trial run (signal 11)"};
+  const Expected drawCrashed{V::Crashed, S::Draw,
+                             "drawing it crashed the driver in a trial run (signal 11)"};
+  const Expected exited{V::Crashed, S::Fragment,
+                        "compiling it crashed the driver in a trial run (exit status 0)"};
+  const Expected hung{V::TimedOut, S::Vertex, "compiling it took too long (over 3 s)"};
+  const Expected drawHung{V::TimedOut, S::Draw, "drawing it took too long (over 3 s)"};
+  const Expected outOfMemory{V::OutOfMemory, S::Vertex,
+                             "compiling it needed more memory than allowed (64 MiB)"};
+  const Expected outOfTime{V::NotTried, S::Vertex,
+                           "it was not tried within the shader trial's 0.5 s"};
+  const Expected noContext{V::NotTried, S::Vertex,
+                           "it could not be tried (no GL context for a trial run)"};
+  const Expected unconfined{V::NotTried, S::Vertex,
+                            "it could not be tried (its trial run could not be confined)"};
+  const Expected forged{V::Forged, S::Vertex,
+                        "its trial run sent a report out of order while compiling it"};
+  const Expected forgedDraw{V::Forged, S::Draw,
+                            "its trial run sent a report out of order while drawing it"};
+  const Expected tooLarge{V::TooLarge, S::Vertex,
+                          "it is over 8 KiB, the most the trial takes when it cannot draw it"};
   const std::vector<Case> cases = {
-      {"all pass", {"ok", "ok"}, true, quick, {passed, passed}},
-      {"a crash costs its pair only",
-       {"crash", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 11)"},
-        passed}},
-      {"a compiler taken over is killed; its file probes fail softly",
+      {"all pass", {"ok", "ok"}, {ok, ok}},
+      {"a crash costs its pair only", {"crash", "ok"}, {crashed, ok}},
+      {"a compiler taken over is killed; its file probes fail",
        {"escape", "peek", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 31)"},
-        passed,
-        passed}},
-      {"a crashing link",
-       {"ok", "linkcrash", "ok"},
-       true,
-       quick,
-       {passed,
-        {ShaderVerdict::Crashed, ShaderStep::Link,
-         "linking it crashed the driver in a trial run (signal 11)"},
-        passed}},
-      {"a hang",
-       {"hang", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::TimedOut, ShaderStep::Vertex, "compiling it took too long (over 0.5 s)"},
-        passed}},
-      {"endless allocation",
-       {"hog", "ok"},
-       true,
-       roomy,
-       {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
-         "compiling it needed more memory than allowed (64 MiB)"},
-        passed}},
-      {"a driver that fails quietly",
-       {"quiet", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
-         "compiling it needed more memory than allowed (64 MiB)"},
-        passed}},
+       {killed, ok, ok}},
+      {"a crashing link", {"ok", "linkcrash", "ok"}, {ok, linkCrashed, ok}},
+      {"a hang", {"hang", "ok"}, {hung, ok}, kHangs},
+      {"endless allocation", {"hog", "ok"}, {outOfMemory, ok}},
+      {"a driver that fails quietly", {"quiet", "ok"}, {outOfMemory, ok}},
       // Two workers run at once: both hang, and the third pair never starts.
       {"the whole trial's time runs out",
        {"hang", "hang", "ok"},
-       true,
-       shortTrial,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"}}},
-      {"no context",
-       {"ok"},
-       false,
-       quick,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (no GL context for a trial run)"}}},
-      {"a first draw that hangs",
-       {"drawhang", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::TimedOut, ShaderStep::Draw, "drawing it took too long (over 0.5 s)"},
-        passed}},
+       {outOfTime, outOfTime, outOfTime},
+       kShortTrial},
+      {"no context", {"ok"}, {noContext}, kRoomy, Headless, NoContext},
+      {"a first draw that hangs", {"drawhang", "ok"}, {drawHung, ok}, kHangs},
       // A worker speaks for its own pair only, in order, once, and only if it then exits.
-      {"a worker cannot vouch for the next pair",
-       {"say FLDRVFLD", "crash"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Draw,
-         "its trial run sent a report out of order while drawing it"},
-        {ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 11)"}}},
-      {"nor say one step many times",
-       {"say DDDDDDDD", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"},
-        passed}},
-      {"nor reorder its steps",
-       {"say LF", "say FLD, exit", "say x"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"},
-        // Its own whole sequence and a normal exit: what no check of the report can tell apart
-        // from a real trial (the game's own confinement is the answer to that).
-        passed,
-        {ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"}}},
+      {"a worker cannot vouch for the next pair", {"say FLDRVFLD", "crash"}, {forgedDraw, crashed}},
+      {"nor say one step many times", {"say DDDDDDDD", "ok"}, {forged, ok}},
+      // The middle one's own whole sequence and a normal exit: what no check of the report can
+      // tell apart from a real trial (the game's own confinement is the answer to that).
+      {"nor reorder its steps", {"say LF", "say FLD, exit", "say x"}, {forged, ok, forged}},
       {"a whole sequence counts only from a worker that exits normally",
        {"say FLD, crash", "say F, exit"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Draw,
-         "drawing it crashed the driver in a trial run (signal 11)"},
-        {ShaderVerdict::Crashed, ShaderStep::Fragment,
-         "compiling it crashed the driver in a trial run (exit status 0)"}}},
+       {drawCrashed, exited}},
       // A window-backed worker cannot draw: a long source is refused instead, a short one never
       // drawn.
       {"a window context refuses long sources",
        {"drawhang", std::string(kMaxUndrawnShaderBytes + 1, ' ')},
-       true,
-       quick,
-       {passed,
-        {ShaderVerdict::TooLarge, ShaderStep::Vertex,
-         "it is over 8 KiB, the most the trial takes when it cannot draw it"}},
+       {ok, tooLarge},
+       kRoomy,
        Window},
       {"a window context with threads is refused, fail closed",
        {"ok", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (its trial run could not be confined)"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (its trial run could not be confined)"}},
+       {unconfined, unconfined},
+       kRoomy,
        Window,
        ThreadedContext},
   };
@@ -261,10 +206,8 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
     for (std::size_t i = 0; i < paths.size(); i += 2) {
       plan.push_back({paths[i].c_str(), paths[i + 1].c_str()});
     }
-    const ShaderTrialDriver driver{
-        c.pick,       c.open ? c.open : c.context ? HaveContext : NoContext,
-        QuietCompile, FakeLink,
-        FakeDraw,     QuietOutOfMemory};
+    const ShaderTrialDriver driver{c.pick,   c.open,   QuietCompile,
+                                   FakeLink, FakeDraw, QuietOutOfMemory};
     ShaderTrial trial;
     ASSERT_TRUE(StartShaderTrial(trial, plan, driver, c.limits));
     for (std::size_t i = 0; i < plan.size(); ++i) {
