@@ -108,6 +108,13 @@ struct SavedEnv {
   ~SavedEnv() { SetEnv(name, was ? value.c_str() : nullptr); }
 };
 
+// The shader trial's layers, for a worker that draws or one that does not.
+int ConfineShaderWorkerFor(int reportFd, bool draws) {
+  const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
+  RestrictFileSystem();
+  return ConfineShaderWorker(fds, 5.0, draws) ? fds.report : -1;
+}
+
 // How a worker confines itself: the file trial's, or the shader trial's layers; the report
 // descriptor it writes to afterwards, -1 when it could not.
 struct Confinement {
@@ -117,20 +124,9 @@ struct Confinement {
 };
 const Confinement kConfinements[] = {
     {"file worker", [](int reportFd) { return ConfineWorker(reportFd) ? reportFd : -1; }, ""},
-    {"shader worker",
-     [](int reportFd) {
-       const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
-       RestrictFileSystem();
-       return ConfineShaderWorker(fds, 5.0, false) ? fds.report : -1;
-     },
-     ""},
+    {"shader worker", [](int reportFd) { return ConfineShaderWorkerFor(reportFd, false); }, ""},
     // The worker that draws needs the renderer's JIT, and nothing more.
-    {"drawing shader worker",
-     [](int reportFd) {
-       const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
-       RestrictFileSystem();
-       return ConfineShaderWorker(fds, 5.0, true) ? fds.report : -1;
-     },
+    {"drawing shader worker", [](int reportFd) { return ConfineShaderWorkerFor(reportFd, true); },
      "make memory executable"},
 };
 

@@ -94,7 +94,7 @@ bool QuietOutOfMemory() {
 struct Expected {
   ShaderVerdict verdict;
   ShaderStep step;
-  const char* reason;  // "" for a passed pair
+  std::string reason;  // "" for a passed pair
 };
 
 // Making a worker's context gets one pair's time, and on a busy machine a fork, the confinement
@@ -125,41 +125,29 @@ std::string WriteSource(const std::string& folder, const std::string& name,
 TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
   using V = ShaderVerdict;
   using S = ShaderStep;
+  // The reasons' shared words.
+  const std::string crash = " crashed the driver in a trial run (",
+                    late = " took too long (over 3 s)";
+  const std::string notTried = "it could not be tried (", forgery = "its trial run sent a report";
   const Expected ok{V::Passed, S::Draw, ""};
-  const Expected crashed{V::Crashed, S::Vertex,
-                         "compiling it crashed the driver in a trial run (signal 11)"};
-  const Expected killed{V::Crashed, S::Vertex,
-                        "compiling it crashed the driver in a trial run (signal 31)"};
-  const Expected linkCrashed{V::Crashed, S::Link,
-                             "linking it crashed the driver in a trial run (signal 11)"};
-  const Expected drawCrashed{V::Crashed, S::Draw,
-                             "drawing it crashed the driver in a trial run (signal 11)"};
-  const Expected exited{V::Crashed, S::Fragment,
-                        "compiling it crashed the driver in a trial run (exit status 0)"};
-  const Expected hung{V::TimedOut, S::Vertex, "compiling it took too long (over 3 s)"};
-  const Expected drawHung{V::TimedOut, S::Draw, "drawing it took too long (over 3 s)"};
+  const Expected crashed{V::Crashed, S::Vertex, "compiling it" + crash + "signal 11)"};
   const Expected outOfMemory{V::OutOfMemory, S::Vertex,
                              "compiling it needed more memory than allowed (64 MiB)"};
   const Expected outOfTime{V::NotTried, S::Vertex,
                            "it was not tried within the shader trial's 0.5 s"};
-  const Expected noContext{V::NotTried, S::Vertex,
-                           "it could not be tried (no GL context for a trial run)"};
   const Expected unconfined{V::NotTried, S::Vertex,
-                            "it could not be tried (its trial run could not be confined)"};
-  const Expected forged{V::Forged, S::Vertex,
-                        "its trial run sent a report out of order while compiling it"};
-  const Expected forgedDraw{V::Forged, S::Draw,
-                            "its trial run sent a report out of order while drawing it"};
-  const Expected tooLarge{V::TooLarge, S::Vertex,
-                          "it is over 8 KiB, the most the trial takes when it cannot draw it"};
+                            notTried + "its trial run could not be confined)"};
+  const Expected forged{V::Forged, S::Vertex, forgery + " out of order while compiling it"};
   const std::vector<Case> cases = {
       {"all pass", {"ok", "ok"}, {ok, ok}},
       {"a crash costs its pair only", {"crash", "ok"}, {crashed, ok}},
       {"a compiler taken over is killed; its file probes fail",
        {"escape", "peek", "ok"},
-       {killed, ok, ok}},
-      {"a crashing link", {"ok", "linkcrash", "ok"}, {ok, linkCrashed, ok}},
-      {"a hang", {"hang", "ok"}, {hung, ok}, kHangs},
+       {{V::Crashed, S::Vertex, "compiling it" + crash + "signal 31)"}, ok, ok}},
+      {"a crashing link",
+       {"ok", "linkcrash", "ok"},
+       {ok, {V::Crashed, S::Link, "linking it" + crash + "signal 11)"}, ok}},
+      {"a hang", {"hang", "ok"}, {{V::TimedOut, S::Vertex, "compiling it" + late}, ok}, kHangs},
       {"endless allocation", {"hog", "ok"}, {outOfMemory, ok}},
       {"a driver that fails quietly", {"quiet", "ok"}, {outOfMemory, ok}},
       // Two workers run at once: both hang, and the third pair never starts.
@@ -167,22 +155,35 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
        {"hang", "hang", "ok"},
        {outOfTime, outOfTime, outOfTime},
        kShortTrial},
-      {"no context", {"ok"}, {noContext}, kRoomy, Headless, NoContext},
-      {"a first draw that hangs", {"drawhang", "ok"}, {drawHung, ok}, kHangs},
+      {"no context",
+       {"ok"},
+       {{V::NotTried, S::Vertex, notTried + "no GL context for a trial run)"}},
+       kRoomy,
+       Headless,
+       NoContext},
+      {"a first draw that hangs",
+       {"drawhang", "ok"},
+       {{V::TimedOut, S::Draw, "drawing it" + late}, ok},
+       kHangs},
       // A worker speaks for its own pair only, in order, once, and only if it then exits.
-      {"a worker cannot vouch for the next pair", {"say FLDRVFLD", "crash"}, {forgedDraw, crashed}},
+      {"a worker cannot vouch for the next pair",
+       {"say FLDRVFLD", "crash"},
+       {{V::Forged, S::Draw, forgery + " out of order while drawing it"}, crashed}},
       {"nor say one step many times", {"say DDDDDDDD", "ok"}, {forged, ok}},
       // The middle one's own whole sequence and a normal exit: what no check of the report can
       // tell apart from a real trial (the game's own confinement is the answer to that).
       {"nor reorder its steps", {"say LF", "say FLD, exit", "say x"}, {forged, ok, forged}},
       {"a whole sequence counts only from a worker that exits normally",
        {"say FLD, crash", "say F, exit"},
-       {drawCrashed, exited}},
+       {{V::Crashed, S::Draw, "drawing it" + crash + "signal 11)"},
+        {V::Crashed, S::Fragment, "compiling it" + crash + "exit status 0)"}}},
       // A window-backed worker cannot draw: a long source is refused instead, a short one never
       // drawn.
       {"a window context refuses long sources",
        {"drawhang", std::string(kMaxUndrawnShaderBytes + 1, ' ')},
-       {ok, tooLarge},
+       {ok,
+        {V::TooLarge, S::Vertex,
+         "it is over 8 KiB, the most the trial takes when it cannot draw it"}},
        kRoomy,
        Window},
       {"a window context with threads is refused, fail closed",
