@@ -222,9 +222,7 @@ TEST_F(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   // Open water at z = 35, the canoe facing +x; a duck brushing its right (starboard, +z) side
   // ahead, and one brushing its left side further on.
   SceneNode& canoe = world.canoeNode;
-  glm::mat4 start = canoe.transform;
-  start[3] = glm::vec4(0.0f, start[3].y, 35.0f, 1.0f);
-  canoe.transform = start;
+  canoe.transform[3] = glm::vec4(0.0f, canoe.transform[3].y, 35.0f, 1.0f);
   canoe.UpdateBounds();
   const float side = canoe.size.z * 0.5f + world.ducks[1].size.z * 0.25f;
   PlaceAt(world.ducks[1], glm::vec3(3.5f, -0.6f, 35.0f + side));
