@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -223,9 +224,7 @@ TEST(SafeFile, RefusesWhatIsNotASmallRegularFileInsideItsFolder) {
   ASSERT_EQ(mkfifo((root + "/model/fifo.jpg").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/etc/hostname", (root + "/model/out.jpg").c_str()), 0);
   ASSERT_EQ(symlink("../secret.jpg", (root + "/model/up.jpg").c_str()), 0);
-  FILE* file = std::fopen((root + "/model/ok.jpg").c_str(), "w");
-  std::fputs("twelve bytes", file);
-  std::fclose(file);
+  std::ofstream(root + "/model/ok.jpg") << "twelve bytes";
   std::fclose(std::fopen((root + "/secret.jpg").c_str(), "w"));
 
   std::string bytes;

@@ -60,9 +60,6 @@ unsigned FakeLink(unsigned vertex, unsigned) {
 void FakeDraw(unsigned program, const ShaderPassState&) {
   for (; program == 11;) sleep(1);
 }
-bool FakeOutOfMemory() {
-  return false;
-}
 TrialContextKind Headless() {
   return TrialContextKind::Headless;
 }
@@ -236,8 +233,8 @@ TEST(ShaderTrial, FilesThatAreNotReadAndPairsNotPlanned) {
   const std::string large =
       WriteSource(folder, "large.fragment", std::string(kMaxShaderFileBytes + 1, ' '));
   const std::string missing = folder + "/missing.vertex";
-  const ShaderTrialDriver driver{Headless, HaveContext, FakeCompile,
-                                 FakeLink, FakeDraw,    FakeOutOfMemory};
+  const ShaderTrialDriver driver{Headless, HaveContext, QuietCompile,
+                                 FakeLink, FakeDraw,    QuietOutOfMemory};
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{fifo.c_str(), ok.c_str()}, {missing.c_str(), large.c_str()}}, driver));
