@@ -170,15 +170,12 @@ bool ShaderAttempt(const std::string& name) {
 
 // One attempt in the game's own process, after its confinement; true when it was done.
 bool GameAttempt(const std::string& name) {
-  if (name == "secret") return ShaderAttempt("secret");
-  if (name == "write") return ShaderAttempt("write");
-  if (name == "tcp") return ShaderAttempt("tcp");
-  if (name == "unixpath") return ShaderAttempt("unixpath");
-  if (name == "exec") return ShaderAttempt("exec");
-  if (name == "ptrace") {
-    return ptrace(PTRACE_ATTACH, std::atoi(Env("TAKEOVER_LISTENER_PID").c_str()), 0, 0) == 0;
+  for (const char* shared : {"secret", "write", "tcp", "unixpath", "exec"}) {
+    if (name == shared) return ShaderAttempt(name);
   }
-  if (name == "signal") return kill(std::atoi(Env("TAKEOVER_LISTENER_PID").c_str()), 0) == 0;
+  const pid_t listener = std::atoi(Env("TAKEOVER_LISTENER_PID").c_str());
+  if (name == "ptrace") return ptrace(PTRACE_ATTACH, listener, 0, 0) == 0;
+  if (name == "signal") return kill(listener, 0) == 0;
   if (name == "playerwrite") {  // the one place the game may write
     const std::string path = Env("XDG_DATA_HOME") + "/velloran/written";
     return open(path.c_str(), O_WRONLY | O_CREAT, 0600) >= 0;

@@ -7,6 +7,7 @@
 #include <AL/alext.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <glm/gtc/matrix_transform.hpp>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,17 +130,22 @@ struct Loudness {
   double Louder() const { return std::max(left, right); }
 };
 
-Loudness Rms(const Wave& wave, double from, double seconds) {
-  const long first = static_cast<long>(from * wave.rate);
+// Seconds [from, from + seconds) of the file as interleaved stereo, full scale 1.
+std::vector<float> Stretch(const Wave& wave, double from, double seconds) {
+  const long first = std::max(0L, static_cast<long>(from * wave.rate));
   const long last = std::min<long>(first + static_cast<long>(seconds * wave.rate),
                                    static_cast<long>(wave.samples.size() / 2));
+  std::vector<float> out;
+  for (long i = 2 * first; i < 2 * last; ++i) out.push_back(wave.samples[i] / 32768.0f);
+  return out;
+}
+
+Loudness Rms(const Wave& wave, double from, double seconds) {
+  const std::vector<float> s = Stretch(wave, from, seconds);
   double l = 0.0, r = 0.0;
-  long n = 0;
-  for (long i = std::max(0L, first); i < last; ++i, ++n) {
-    l += std::pow(wave.samples[2 * i] / 32768.0, 2);
-    r += std::pow(wave.samples[2 * i + 1] / 32768.0, 2);
-  }
-  return n ? Loudness{std::sqrt(l / n), std::sqrt(r / n)} : Loudness{};
+  for (std::size_t i = 0; i + 1 < s.size(); i += 2) l += s[i] * s[i], r += s[i + 1] * s[i + 1];
+  const double n = static_cast<double>(s.size() / 2);
+  return n > 0 ? Loudness{std::sqrt(l / n), std::sqrt(r / n)} : Loudness{};
 }
 
 // The quietest tenth of a second in the file once the ambience has faded in: the ambience
@@ -160,14 +167,16 @@ void PlaceAt(SceneNode& node, glm::vec3 position) {
   node.UpdateBounds();
 }
 
-// Sends OpenAL's output to a 48 kHz wave file in the test's folder. Made before OpenAL's first
-// call, when it reads its configuration.
+// Sends OpenAL's output to a 48 kHz wave file of this process's own, so two runs of a test at
+// once (two build trees on one machine) never remove or overwrite each other's file. Made
+// before OpenAL's first call, when it reads its configuration.
 struct WaveOutput {
   std::string wave, conf;
-  explicit WaveOutput(const std::string& name) {
-    const std::string dir = ::testing::TempDir();
-    wave = dir + name + ".wav", conf = dir + name + ".conf";
-    std::remove(wave.c_str());
+  WaveOutput() {
+    const std::string name = ::testing::TempDir() + "velloran_" +
+                             testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                             std::to_string(getpid());
+    wave = name + ".wav", conf = name + ".conf";
     std::ofstream(conf) << "[general]\nsample-type=int16\nfrequency=48000\n[wave]\nfile=" << wave
                         << "\n";
     setenv("ALSOFT_DRIVERS", "wave", 1);
@@ -179,28 +188,33 @@ struct WaveOutput {
   }
 };
 
-// Seconds [from, from + seconds) of the file as interleaved stereo, full scale 1.
-std::vector<float> Stretch(const Wave& wave, double from, double seconds) {
-  const long first = std::max(0L, static_cast<long>(from * wave.rate));
-  const long last = std::min<long>(first + static_cast<long>(seconds * wave.rate),
-                                   static_cast<long>(wave.samples.size() / 2));
-  std::vector<float> out;
-  for (long i = 2 * first; i < 2 * last; ++i) out.push_back(wave.samples[i] / 32768.0f);
-  return out;
-}
+// A scripted game heard through the wave file: frames of 20 ms, drawing off.
+class SoundWave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
+    play = StartPlay(64, 64, 0.02);
+    play->options.draw = false;  // the rules of drawing only: frames cost microseconds
+    ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
+    play->audio = &audio;
+  }
+  void TearDown() override {
+    if (play) PlayGuard{play.get()};
+  }
+  // Closes the file and reads it back.
+  Wave Heard() {
+    play->audio = nullptr;
+    StopAudio(audio.output);
+    return ReadWave(output.wave);
+  }
+  WaveOutput output;
+  std::unique_ptr<ScriptedPlay> play;
+  GameAudio audio;
+};
 
 }  // namespace
 
-TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
-  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
-  WaveOutput output("velloran_sound_wave");
-
-  auto play = StartPlay(64, 64, 0.02);
-  PlayGuard guard{play.get()};
-  play->options.draw = false;  // the rules of drawing only: frames cost microseconds
-  GameAudio audio;
-  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
-  play->audio = &audio;
+TEST_F(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   Listening listening{*play, audio, {}};
   World& world = play->game.world;
   GameState& state = play->game.state;
@@ -208,9 +222,7 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   // Open water at z = 35, the canoe facing +x; a duck brushing its right (starboard, +z) side
   // ahead, and one brushing its left side further on.
   SceneNode& canoe = world.canoeNode;
-  glm::mat4 start = canoe.transform;
-  start[3] = glm::vec4(0.0f, start[3].y, 35.0f, 1.0f);
-  canoe.transform = start;
+  canoe.transform[3] = glm::vec4(0.0f, canoe.transform[3].y, 35.0f, 1.0f);
   canoe.UpdateBounds();
   const float side = canoe.size.z * 0.5f + world.ducks[1].size.z * 0.25f;
   PlaceAt(world.ducks[1], glm::vec3(3.5f, -0.6f, 35.0f + side));
@@ -227,9 +239,7 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
   listening.FramesUntil([&] { return state.gameOver; }, 5000);
   listening.Frames(100);
 
-  play->audio = nullptr;
-  StopAudio(audio.output);  // closes the file
-  const Wave wave = ReadWave(output.wave);
+  const Wave wave = Heard();
   ASSERT_EQ(wave.rate, 48000);
   const double floor = Floor(wave);
   std::printf("ambience floor %.1f dB\n", Db(floor));
@@ -258,15 +268,7 @@ TEST(SoundWave, ScriptedGameIsHeardWhereThingsHappen) {
 // Each sound alone, where the game plays it with the seat's view, read by a loudness meter:
 // the mix's ranking holds within 3 LU of its aims. Then M, just after a take-off, leaves
 // nothing of it or of the hall's echo 100 ms later.
-TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
-  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
-  WaveOutput output("velloran_sound_levels");
-  auto play = StartPlay(64, 64, 0.02);
-  PlayGuard guard{play.get()};
-  play->options.draw = false;
-  GameAudio audio;
-  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
-  play->audio = &audio;
+TEST_F(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
   Listening listening{*play, audio, {}};
   RunScriptedFrames(*play, 1);
   const GameSnapshot seat = TakeSnapshot(play->game);
@@ -314,9 +316,7 @@ TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
   const double muted = DeviceSeconds(audio.output);
   listening.WaitFor(muted + 0.6);
 
-  play->audio = nullptr;
-  StopAudio(audio.output);
-  const Wave wave = ReadWave(output.wave);
+  const Wave wave = Heard();
   ASSERT_EQ(wave.rate, 48000);
   for (int id = 0; id < kSoundCount; ++id) {
     const bool loop = id == static_cast<int>(SoundId::Ambience);
@@ -346,14 +346,7 @@ TEST(SoundWave, EachSoundPlaysAtItsLoudnessAndMuteSilencesTheHall) {
 
 // A whole game won by the autopilot, frames paced by the device's clock as a player would hear
 // it: loud enough to play without turning up, quiet enough to leave room, and never clipping.
-TEST(SoundWave, AWinningGameSitsInItsLoudnessRangeWithoutClipping) {
-  if (!HaveGameAssets()) GTEST_SKIP() << "game assets missing";
-  WaveOutput output("velloran_sound_game");
-  auto play = StartPlay(64, 64, 0.02);
-  PlayGuard guard{play.get()};
-  GameAudio audio;
-  ASSERT_TRUE(StartAudio(audio.output)) << "the wave backend did not open";
-  play->audio = &audio;
+TEST_F(SoundWave, AWinningGameSitsInItsLoudnessRangeWithoutClipping) {
   Autopilot pilot;
   PlanAutopilot(pilot, play->game);
   const double start = DeviceSeconds(audio.output);
@@ -378,9 +371,7 @@ TEST(SoundWave, AWinningGameSitsInItsLoudnessRangeWithoutClipping) {
   const double end = DeviceSeconds(audio.output) + 1.5;  // the win's arpeggio and its echo
   while (DeviceSeconds(audio.output) < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  play->audio = nullptr;
-  StopAudio(audio.output);
-  const Wave wave = ReadWave(output.wave);
+  const Wave wave = Heard();
   const std::vector<float> game = Stretch(wave, start, end - start);
   const double integrated = MeasureLoudness(game, 2, wave.rate).integrated;
   const double truePeak = TruePeakDb(game, 2);

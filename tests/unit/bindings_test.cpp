@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,22 +19,47 @@
 
 namespace {
 
+constexpr int P = GLFW_PRESS, R = GLFW_RELEASE, T = GLFW_REPEAT;
+
 struct KeyStep {
   int key;      // physical key
   int event;    // GLFW_PRESS, GLFW_REPEAT, GLFW_RELEASE
-  int wantKey;  // what reaches the handlers (-1: nothing)
-  int wantEvent;
+  int wantKey;  // what reaches the handlers, with the same event (-1: nothing)
 };
+
+// Steps written as the options file names keys ('_' for a space), then + for a press, * a
+// repeat, - a release, then what reaches the handlers: nothing written for the key itself,
+// another key's name, or ! for nothing. "I+W J-!" is I pressed reaching them as W, then J let
+// go reaching nothing.
+std::vector<KeyStep> Steps(const std::string& text) {
+  std::vector<KeyStep> steps;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) {
+    std::replace(word.begin(), word.end(), '_', ' ');
+    const std::size_t at = word.find_first_of("+*-", 1);
+    const std::string rest = word.substr(at + 1);
+    const int key = KeyFromName(word.substr(0, at).c_str());
+    const int want = rest.empty() ? key : rest == "!" ? -1 : KeyFromName(rest.c_str());
+    EXPECT_TRUE(key >= 0 && (want >= 0 || rest == "!")) << word;
+    steps.push_back({key, word[at] == '+' ? P : word[at] == '*' ? T : R, want});
+  }
+  return steps;
+}
 
 struct BindingCase {
   const char* name;
   std::string text;
-  std::vector<KeyStep> steps;
+  std::string steps;                          // see Steps
   std::vector<std::string> notes;             // each note's start, in order
   std::vector<std::pair<int, int>> pad = {};  // pad button, the action it does (-1: none)
 };
 
-constexpr int P = GLFW_PRESS, R = GLFW_RELEASE, T = GLFW_REPEAT;
+// Each note starts as wanted, in order.
+void ExpectNotes(const std::vector<std::string>& notes, const std::vector<std::string>& want) {
+  EXPECT_EQ(notes.size(), want.size());
+  for (std::size_t i = 0; i < std::min(notes.size(), want.size()); ++i)
+    EXPECT_EQ(notes[i].rfind(want[i], 0), 0u) << notes[i];
+}
 
 }  // namespace
 
@@ -41,55 +67,35 @@ TEST(Bindings, FilesAndKeySequences) {
   const BindingCase cases[] = {
       {"defaults: every key as today, unbound keys pass through",
        "",
-       {{GLFW_KEY_W, P, GLFW_KEY_W, P},
-        {GLFW_KEY_W, T, GLFW_KEY_W, T},
-        {GLFW_KEY_W, R, GLFW_KEY_W, R},
-        {GLFW_KEY_Q, P, GLFW_KEY_Q, P},
-        {GLFW_KEY_F1, P, GLFW_KEY_F1, P},
-        {GLFW_KEY_RIGHT_SHIFT, P, GLFW_KEY_RIGHT_SHIFT, P}},
+       "W+ W* W- Q+ F1+ Right_Shift+",
        {}},
       {"a rebinding replaces the default, which then does nothing",
        "forward = I\n",
-       {{GLFW_KEY_I, P, GLFW_KEY_W, P},
-        {GLFW_KEY_W, P, -1, 0},
-        {GLFW_KEY_W, R, -1, 0},
-        {GLFW_KEY_I, R, GLFW_KEY_W, R}},
+       "I+W W+! W-! I-W",
        {}},
       {"two keys: the action holds until the last is let go",
        "jump = Space, J",
-       {{GLFW_KEY_SPACE, P, GLFW_KEY_SPACE, P},
-        {GLFW_KEY_J, P, -1, 0},
-        {GLFW_KEY_SPACE, R, -1, 0},
-        {GLFW_KEY_J, T, GLFW_KEY_SPACE, T},
-        {GLFW_KEY_J, R, GLFW_KEY_SPACE, R}},
+       "Space+ J+! Space-! J*Space J-Space",
        {}},
-      {"a swap across two lines",
-       "forward = S\nback = W\n",
-       {{GLFW_KEY_S, P, GLFW_KEY_W, P}, {GLFW_KEY_W, P, GLFW_KEY_S, P}},
-       {}},
+      {"a swap across two lines", "forward = S\nback = W\n", "S+W W+S", {}},
       {"names in any case and spacing, comments",
        "# keys for the left hand\n  JUMP   =   right  shift ,  F12  # two\r\n",
-       {{GLFW_KEY_RIGHT_SHIFT, P, GLFW_KEY_SPACE, P}, {GLFW_KEY_F12, P, -1, 0}},
+       "Right_Shift+Space F12+!",
        {}},
       {"a key already another action's: refused, and the action keeps its own",
        "jump = A\nforward = I\nback = I, K",
-       {{GLFW_KEY_A, P, GLFW_KEY_A, P},
-        {GLFW_KEY_SPACE, P, GLFW_KEY_SPACE, P},
-        {GLFW_KEY_K, P, GLFW_KEY_S, P},
-        {GLFW_KEY_I, P, GLFW_KEY_W, P}},
+       "A+ Space+ K+S I+W",
        {"options.conf:1: A is already the key of left",
         "options.conf:3: I is already bound to forward"}},
       {"unknown names and broken lines: one note each, the rest counts",
        "fly = K\nforward = Wq, I\n\nforward\n" + std::string(300, 'x') + "\nleft = J",
-       {{GLFW_KEY_I, P, GLFW_KEY_W, P},
-        {GLFW_KEY_J, P, GLFW_KEY_A, P},
-        {GLFW_KEY_K, P, GLFW_KEY_K, P}},
+       "I+W J+A K+",
        {"options.conf:1: no action or option called \"fly\"",
         "options.conf:2: no key called \"Wq\"", "options.conf:4: not a \"name = value\" line",
         "options.conf:5: line longer than 256"}},
       {"pad buttons: moved, refused, and a key line leaves the pad alone",
        "jump = Pad X\nshadows = pad guide\nview = Pad B\nmute = Pad Y\nforward = I",
-       {{GLFW_KEY_SPACE, P, GLFW_KEY_SPACE, P}},
+       "Space+",
        {"options.conf:3: Pad B already does wireframe", "options.conf:4: the pad cannot do mute"},
        {{GLFW_GAMEPAD_BUTTON_X, static_cast<int>(Action::Jump)},
         {GLFW_GAMEPAD_BUTTON_A, -1},
@@ -101,17 +107,15 @@ TEST(Bindings, FilesAndKeySequences) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> notes;
     const Bindings bindings = ReadBindings(c.text, "options.conf", notes);
-    ASSERT_EQ(notes.size(), c.notes.size());
-    for (std::size_t i = 0; i < notes.size(); ++i)
-      EXPECT_EQ(notes[i].rfind(c.notes[i], 0), 0u) << notes[i];
+    ExpectNotes(notes, c.notes);
     for (const auto& [button, action] : c.pad)
       EXPECT_EQ(bindings.padAction[button], action) << button;
     HeldControls held;
-    for (const KeyStep& step : c.steps) {
+    for (const KeyStep& step : Steps(c.steps)) {
       const GameKeyEvent out = TranslateKey(bindings, held, step.key, step.event);
       EXPECT_EQ(out.key, step.wantKey) << "key " << step.key << " event " << step.event;
       if (step.wantKey >= 0) {
-        EXPECT_EQ(out.event, step.wantEvent) << "key " << step.key;
+        EXPECT_EQ(out.event, step.event) << "key " << step.key;
       }
     }
   }
@@ -119,60 +123,41 @@ TEST(Bindings, FilesAndKeySequences) {
 
 // The options' lines beside the bindings: values, clamps (one note each) and refusals.
 TEST(Options, OneFileHoldsBindingsAndOptions) {
-  struct OptionCase {
-    std::string text;
-    int volume, effects, ambience;
-    float hudScale;
-    bool outline;
-    std::vector<std::string> notes;
+  // Each case's options as volume, effects and ambience volumes, HUD scale and outline.
+  const auto describe = [](const PlayerOptions& o) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d %d %d %.2f %s", o.volume, o.effectsVolume,
+                  o.ambienceVolume, o.hudScale, o.hudOutline ? "on" : "off");
+    return std::string(text);
   };
-  const OptionCase cases[] = {
-      {"", 100, 100, 100, 1.0f, false, {}},
-      {"volume = 40\neffects_volume=0\nAmbience_Volume = 50 # quieter", 40, 0, 50, 1.0f, false, {}},
+  const struct {
+    std::string text, options;
+    std::vector<std::string> notes;
+  } cases[] = {
+      {"", "100 100 100 1.00 off", {}},
+      {"volume = 40\neffects_volume=0\nAmbience_Volume = 50 # quieter", "40 0 50 1.00 off", {}},
       {"volume = 140\nambience_volume = -3",
-       100,
-       100,
-       0,
-       1.0f,
-       false,
+       "100 100 0 1.00 off",
        {"options.conf:1: volume is 0 to 100; 140 taken as 100",
         "options.conf:2: ambience_volume is 0 to 100; -3 taken as 0"}},
       {"volume = loud\nhud_outline = maybe\nhud_scale =",
-       100,
-       100,
-       100,
-       1.0f,
-       false,
+       "100 100 100 1.00 off",
        {"options.conf:1: volume needs a number", "options.conf:2: hud_outline is on or off",
         "options.conf:3: hud_scale needs a number"}},
-      {"hud_scale = 1.5\nhud_outline = ON", 100, 100, 100, 1.5f, true, {}},
+      {"hud_scale = 1.5\nhud_outline = ON", "100 100 100 1.50 on", {}},
       {"hud_scale = 3\nhud_outline = off",
-       100,
-       100,
-       100,
-       2.0f,
-       false,
+       "100 100 100 2.00 off",
        {"options.conf:1: hud_scale is 1 to 2; 3 taken as 2"}},
       {"brightness = 3\nforward = I",
-       100,
-       100,
-       100,
-       1.0f,
-       false,
+       "100 100 100 1.00 off",
        {"options.conf:1: no action or option called \"brightness\""}},
   };
-  for (const OptionCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     std::vector<std::string> notes;
     const OptionsFile file = ReadOptionsFile(c.text, "options.conf", notes);
-    EXPECT_EQ(notes.size(), c.notes.size());
-    for (std::size_t i = 0; i < std::min(notes.size(), c.notes.size()); ++i)
-      EXPECT_EQ(notes[i].rfind(c.notes[i], 0), 0u) << notes[i];
-    EXPECT_EQ(file.options.volume, c.volume);
-    EXPECT_EQ(file.options.effectsVolume, c.effects);
-    EXPECT_EQ(file.options.ambienceVolume, c.ambience);
-    EXPECT_FLOAT_EQ(file.options.hudScale, c.hudScale);
-    EXPECT_EQ(file.options.hudOutline, c.outline);
+    ExpectNotes(notes, c.notes);
+    EXPECT_EQ(describe(file.options), c.options);
   }
   // The bindings still count beside the options.
   std::vector<std::string> notes;

@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -37,6 +38,12 @@ namespace {
 
 int extraFd = -1;  // a descriptor the child inherited: the game's pipe in a real worker
 
+// Zeroed io_uring set-up parameters.
+char* Params() {
+  static char params[120];
+  return params;
+}
+
 struct Attempt {
   const char* what;
   bool (*works)(pid_t parent);  // true: the attempt did what it wanted
@@ -47,11 +54,7 @@ const Attempt kAttempts[] = {
     {"create a file",
      [](pid_t) { return open("confinement_test_written", O_WRONLY | O_CREAT, 0600) >= 0; }},
     {"open a socket", [](pid_t) { return socket(AF_UNIX, SOCK_STREAM, 0) >= 0; }},
-    {"run a program",
-     [](pid_t) {
-       char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
-       return execv("/bin/true", argv) == 0;
-     }},
+    {"run a program", [](pid_t) { return execl("/bin/true", "true", nullptr) == 0; }},
     {"start a process", [](pid_t) { return fork() >= 0; }},
     {"signal the game", [](pid_t parent) { return kill(parent, SIGCONT) == 0; }},
     {"trace the game", [](pid_t parent) { return ptrace(PTRACE_ATTACH, parent, 0, 0) == 0; }},
@@ -61,11 +64,7 @@ const Attempt kAttempts[] = {
        iovec local{&byte, 1}, remote{reinterpret_cast<void*>(&extraFd), 1};
        return process_vm_readv(parent, &local, 1, &remote, 1, 0) == 1;
      }},
-    {"push keys into the terminal",
-     [](pid_t) {
-       char key = 'x';
-       return ioctl(0, TIOCSTI, &key) == 0;
-     }},
+    {"push keys into the terminal", [](pid_t) { return ioctl(0, TIOCSTI, "x") == 0; }},
     {"write for another file", [](pid_t) { return write(extraFd, "forged", 6) == 6; }},
     {"make memory executable",
      [](pid_t) {
@@ -78,14 +77,44 @@ const Attempt kAttempts[] = {
      [](pid_t parent) {
        return open(("/proc/" + std::to_string(parent) + "/environ").c_str(), O_RDONLY) >= 0;
      }},
-    {"start an io_uring",
-     [](pid_t) {
-       char params[120] = {};
-       return syscall(SYS_io_uring_setup, 1, params) >= 0;
-     }},
+    {"start an io_uring", [](pid_t) { return syscall(SYS_io_uring_setup, 1, Params()) >= 0; }},
     {"make reads executable", [](pid_t) { return personality(READ_IMPLIES_EXEC) != -1; }},
     {"become traceable again", [](pid_t) { return prctl(PR_SET_DUMPABLE, 1, 0, 0, 0) == 0; }},
 };
+
+// A TCP socket listening on the loopback, its port in `address`; -1 if none could be made.
+int LoopbackListener(sockaddr_in& address) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  const bool ok = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                  listen(fd, 4) == 0 &&
+                  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  return ok ? fd : -1;
+}
+
+void SetEnv(const char* name, const char* value) {
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+// An environment variable as it was, put back with the object.
+struct SavedEnv {
+  const char* name;
+  const char* was = std::getenv(name);
+  std::string value = was ? was : "";
+  ~SavedEnv() { SetEnv(name, was ? value.c_str() : nullptr); }
+};
+
+// The shader trial's layers, for a worker that draws or one that does not.
+int ConfineShaderWorkerFor(int reportFd, bool draws) {
+  const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
+  RestrictFileSystem();
+  return ConfineShaderWorker(fds, 5.0, draws) ? fds.report : -1;
+}
 
 // How a worker confines itself: the file trial's, or the shader trial's layers; the report
 // descriptor it writes to afterwards, -1 when it could not.
@@ -96,20 +125,9 @@ struct Confinement {
 };
 const Confinement kConfinements[] = {
     {"file worker", [](int reportFd) { return ConfineWorker(reportFd) ? reportFd : -1; }, ""},
-    {"shader worker",
-     [](int reportFd) {
-       const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
-       RestrictFileSystem();
-       return ConfineShaderWorker(fds, 5.0, false) ? fds.report : -1;
-     },
-     ""},
+    {"shader worker", [](int reportFd) { return ConfineShaderWorkerFor(reportFd, false); }, ""},
     // The worker that draws needs the renderer's JIT, and nothing more.
-    {"drawing shader worker",
-     [](int reportFd) {
-       const ShaderWorkerFds fds = PrepareShaderWorker(reportFd);
-       RestrictFileSystem();
-       return ConfineShaderWorker(fds, 5.0, true) ? fds.report : -1;
-     },
+    {"drawing shader worker", [](int reportFd) { return ConfineShaderWorkerFor(reportFd, true); },
      "make memory executable"},
 };
 
@@ -163,14 +181,9 @@ TEST(Confinement, ATakenOverWorkerCanDoNothingButReportAndAllocate) {
 // beneath /usr, and nothing else; it cannot write, connect over TCP or signal the game.
 TEST(Confinement, TheShaderWorkersFileSystemIsReadOnlyBeneathUsr) {
   constexpr int kNoLandlock = 77;
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 1), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int listener = LoopbackListener(address);
+  ASSERT_GE(listener, 0);
   const pid_t parent = getpid();
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -211,9 +224,7 @@ TEST(SafeFile, RefusesWhatIsNotASmallRegularFileInsideItsFolder) {
   ASSERT_EQ(mkfifo((root + "/model/fifo.jpg").c_str(), 0600), 0);
   ASSERT_EQ(symlink("/etc/hostname", (root + "/model/out.jpg").c_str()), 0);
   ASSERT_EQ(symlink("../secret.jpg", (root + "/model/up.jpg").c_str()), 0);
-  FILE* file = std::fopen((root + "/model/ok.jpg").c_str(), "w");
-  std::fputs("twelve bytes", file);
-  std::fclose(file);
+  std::ofstream(root + "/model/ok.jpg") << "twelve bytes";
   std::fclose(std::fopen((root + "/secret.jpg").c_str(), "w"));
 
   std::string bytes;
@@ -289,14 +300,9 @@ bool ConnectsAbstract(const char* name) {
 // error (the game goes on); nothing ends the process.
 TEST(Confinement, TheGameKeepsOnlyWhatItNeeds) {
   const GameTree tree;
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int listener = LoopbackListener(address);
+  ASSERT_GE(listener, 0);
   const std::string abstract = "velloran-confinement-" + std::to_string(getpid());
   const int bus = socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un busAddress{};
@@ -340,15 +346,14 @@ TEST(Confinement, TheGameKeepsOnlyWhatItNeeds) {
     if (!ScopeGameSockets()) _exit(3);
     if (abi >= 6 && ConnectsAbstract(abstract.c_str())) _exit(4);
     if (!RefuseGameSyscalls()) _exit(5);
-    char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
     char byte = 0;
     iovec local{&byte, 1}, remote{&byte, 1};
     errno = 0;
     const bool refused[] = {
         socket(AF_UNIX, SOCK_STREAM, 0) < 0 && errno == EPERM,
-        execv("/bin/true", argv) < 0 && errno == EPERM,
+        execl("/bin/true", "true", nullptr) < 0 && errno == EPERM,
         process_vm_readv(parent, &local, 1, &remote, 1, 0) < 0 && errno == EPERM,
-        syscall(SYS_io_uring_setup, 1, std::string(120, '\0').data()) < 0 && errno == EPERM,
+        syscall(SYS_io_uring_setup, 1, Params()) < 0 && errno == EPERM,
         syscall(SYS_mount, "none", "/tmp", "tmpfs", 0, nullptr) < 0 && errno == EPERM,
     };
     for (std::size_t i = 0; i < sizeof refused; ++i) {
@@ -382,8 +387,7 @@ TEST(SafeFile, LinksLeavingTheGamesFoldersReadAsMissing) {
   ASSERT_EQ(symlink((root + "/xdg/velloran/mine.txt").c_str(), (game + "player").c_str()), 0);
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(game);
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  const std::string savedXdg = xdg ? xdg : "";
+  const SavedEnv saved{"XDG_DATA_HOME"};
   setenv("XDG_DATA_HOME", (root + "/xdg").c_str(), 1);
   const struct {
     std::string path;
@@ -399,10 +403,6 @@ TEST(SafeFile, LinksLeavingTheGamesFoldersReadAsMissing) {
   for (const auto& c : cases) {
     EXPECT_EQ(ReadRunFile(c.path, 1 << 20, bytes), c.expected) << c.path;
   }
-  if (xdg)
-    setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
   std::filesystem::current_path(before);
 }
 
@@ -419,28 +419,11 @@ TEST(PlayerFolders, FollowTheXdgBaseDirectories) {
       {nullptr, "/c", nullptr, "/c/velloran", ""},
   };
   const char* names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
-  std::string saved[3];
-  bool had[3];
-  for (int i = 0; i < 3; ++i) {
-    const char* value = std::getenv(names[i]);
-    had[i] = value != nullptr;
-    saved[i] = value ? value : "";
-  }
+  const SavedEnv saved[] = {{names[0]}, {names[1]}, {names[2]}};
   for (const auto& c : cases) {
     const char* values[] = {c.home, c.config, c.data};
-    for (int i = 0; i < 3; ++i) {
-      if (values[i])
-        setenv(names[i], values[i], 1);
-      else
-        unsetenv(names[i]);
-    }
+    for (int i = 0; i < 3; ++i) SetEnv(names[i], values[i]);
     EXPECT_EQ(PlayerConfigFolder(), c.wantConfig) << (c.home ? c.home : "-");
     EXPECT_EQ(PlayerDataFolder(), c.wantData) << (c.home ? c.home : "-");
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (had[i])
-      setenv(names[i], saved[i].c_str(), 1);
-    else
-      unsetenv(names[i]);
   }
 }

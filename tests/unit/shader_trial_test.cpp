@@ -60,9 +60,6 @@ unsigned FakeLink(unsigned vertex, unsigned) {
 void FakeDraw(unsigned program, const ShaderPassState&) {
   for (; program == 11;) sleep(1);
 }
-bool FakeOutOfMemory() {
-  return false;
-}
 TrialContextKind Headless() {
   return TrialContextKind::Headless;
 }
@@ -94,17 +91,23 @@ bool QuietOutOfMemory() {
 struct Expected {
   ShaderVerdict verdict;
   ShaderStep step;
-  const char* reason;  // "" for a passed pair
+  std::string reason;  // "" for a passed pair
 };
+
+// Making a worker's context gets one pair's time, and on a busy machine a fork, the confinement
+// and the context can take over a second: only the cases that wait out a hang have a short pair
+// time, and even that is room for a slow start.
+constexpr ShaderTrialLimits kRoomy{std::size_t{64} << 20, 10.0, 30.0};
+constexpr ShaderTrialLimits kHangs{std::size_t{64} << 20, 3.0, 30.0};
+constexpr ShaderTrialLimits kShortTrial{std::size_t{64} << 20, 5.0, 0.5};
 
 struct Case {
   const char* name;
   std::vector<std::string> vertices;  // one pair per entry; each fragment is "ok"
-  bool context;
-  ShaderTrialLimits limits;
   std::vector<Expected> expected;
+  ShaderTrialLimits limits = kRoomy;
   TrialContextKind (*pick)() = Headless;
-  bool (*open)(TrialContextKind) = nullptr;  // null: HaveContext or NoContext, by `context`
+  bool (*open)(TrialContextKind) = HaveContext;
 };
 
 std::string WriteSource(const std::string& folder, const std::string& name,
@@ -117,133 +120,73 @@ std::string WriteSource(const std::string& folder, const std::string& name,
 }  // namespace
 
 TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
-  const ShaderTrialLimits quick{std::size_t{64} << 20, 0.5, 20.0};
-  // Touching 64 MiB takes over half a second on a busy machine: room for the memory limit to
-  // be met before the time limit.
-  const ShaderTrialLimits roomy{std::size_t{64} << 20, 10.0, 20.0};
-  const ShaderTrialLimits shortTrial{std::size_t{64} << 20, 5.0, 0.5};
-  const Expected passed{ShaderVerdict::Passed, ShaderStep::Draw, ""};
+  using V = ShaderVerdict;
+  using S = ShaderStep;
+  // The reasons' shared words.
+  const std::string crash = " crashed the driver in a trial run (",
+                    late = " took too long (over 3 s)";
+  const std::string notTried = "it could not be tried (", forgery = "its trial run sent a report";
+  const Expected ok{V::Passed, S::Draw, ""};
+  const Expected crashed{V::Crashed, S::Vertex, "compiling it" + crash + "signal 11)"};
+  const Expected outOfMemory{V::OutOfMemory, S::Vertex,
+                             "compiling it needed more memory than allowed (64 MiB)"};
+  const Expected outOfTime{V::NotTried, S::Vertex,
+                           "it was not tried within the shader trial's 0.5 s"};
+  const Expected unconfined{V::NotTried, S::Vertex,
+                            notTried + "its trial run could not be confined)"};
+  const Expected forged{V::Forged, S::Vertex, forgery + " out of order while compiling it"};
   const std::vector<Case> cases = {
-      {"all pass", {"ok", "ok"}, true, quick, {passed, passed}},
-      {"a crash costs its pair only",
-       {"crash", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 11)"},
-        passed}},
-      {"a compiler taken over is killed; its file probes fail softly",
+      {"all pass", {"ok", "ok"}, {ok, ok}},
+      {"a crash costs its pair only", {"crash", "ok"}, {crashed, ok}},
+      {"a compiler taken over is killed; its file probes fail",
        {"escape", "peek", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 31)"},
-        passed,
-        passed}},
+       {{V::Crashed, S::Vertex, "compiling it" + crash + "signal 31)"}, ok, ok}},
       {"a crashing link",
        {"ok", "linkcrash", "ok"},
-       true,
-       quick,
-       {passed,
-        {ShaderVerdict::Crashed, ShaderStep::Link,
-         "linking it crashed the driver in a trial run (signal 11)"},
-        passed}},
-      {"a hang",
-       {"hang", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::TimedOut, ShaderStep::Vertex, "compiling it took too long (over 0.5 s)"},
-        passed}},
-      {"endless allocation",
-       {"hog", "ok"},
-       true,
-       roomy,
-       {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
-         "compiling it needed more memory than allowed (64 MiB)"},
-        passed}},
-      {"a driver that fails quietly",
-       {"quiet", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::OutOfMemory, ShaderStep::Vertex,
-         "compiling it needed more memory than allowed (64 MiB)"},
-        passed}},
+       {ok, {V::Crashed, S::Link, "linking it" + crash + "signal 11)"}, ok}},
+      {"a hang", {"hang", "ok"}, {{V::TimedOut, S::Vertex, "compiling it" + late}, ok}, kHangs},
+      {"endless allocation", {"hog", "ok"}, {outOfMemory, ok}},
+      {"a driver that fails quietly", {"quiet", "ok"}, {outOfMemory, ok}},
       // Two workers run at once: both hang, and the third pair never starts.
       {"the whole trial's time runs out",
        {"hang", "hang", "ok"},
-       true,
-       shortTrial,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it was not tried within the shader trial's 0.5 s"}}},
+       {outOfTime, outOfTime, outOfTime},
+       kShortTrial},
       {"no context",
        {"ok"},
-       false,
-       quick,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (no GL context for a trial run)"}}},
+       {{V::NotTried, S::Vertex, notTried + "no GL context for a trial run)"}},
+       kRoomy,
+       Headless,
+       NoContext},
       {"a first draw that hangs",
        {"drawhang", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::TimedOut, ShaderStep::Draw, "drawing it took too long (over 0.5 s)"},
-        passed}},
+       {{V::TimedOut, S::Draw, "drawing it" + late}, ok},
+       kHangs},
       // A worker speaks for its own pair only, in order, once, and only if it then exits.
       {"a worker cannot vouch for the next pair",
        {"say FLDRVFLD", "crash"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Draw,
-         "its trial run sent a report out of order while drawing it"},
-        {ShaderVerdict::Crashed, ShaderStep::Vertex,
-         "compiling it crashed the driver in a trial run (signal 11)"}}},
-      {"nor say one step many times",
-       {"say DDDDDDDD", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"},
-        passed}},
-      {"nor reorder its steps",
-       {"say LF", "say FLD, exit", "say x"},
-       true,
-       quick,
-       {{ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"},
-        // Its own whole sequence and a normal exit: what no check of the report can tell apart
-        // from a real trial (the game's own confinement is the answer to that).
-        passed,
-        {ShaderVerdict::Forged, ShaderStep::Vertex,
-         "its trial run sent a report out of order while compiling it"}}},
+       {{V::Forged, S::Draw, forgery + " out of order while drawing it"}, crashed}},
+      {"nor say one step many times", {"say DDDDDDDD", "ok"}, {forged, ok}},
+      // The middle one's own whole sequence and a normal exit: what no check of the report can
+      // tell apart from a real trial (the game's own confinement is the answer to that).
+      {"nor reorder its steps", {"say LF", "say FLD, exit", "say x"}, {forged, ok, forged}},
       {"a whole sequence counts only from a worker that exits normally",
        {"say FLD, crash", "say F, exit"},
-       true,
-       quick,
-       {{ShaderVerdict::Crashed, ShaderStep::Draw,
-         "drawing it crashed the driver in a trial run (signal 11)"},
-        {ShaderVerdict::Crashed, ShaderStep::Fragment,
-         "compiling it crashed the driver in a trial run (exit status 0)"}}},
+       {{V::Crashed, S::Draw, "drawing it" + crash + "signal 11)"},
+        {V::Crashed, S::Fragment, "compiling it" + crash + "exit status 0)"}}},
       // A window-backed worker cannot draw: a long source is refused instead, a short one never
       // drawn.
       {"a window context refuses long sources",
        {"drawhang", std::string(kMaxUndrawnShaderBytes + 1, ' ')},
-       true,
-       quick,
-       {passed,
-        {ShaderVerdict::TooLarge, ShaderStep::Vertex,
+       {ok,
+        {V::TooLarge, S::Vertex,
          "it is over 8 KiB, the most the trial takes when it cannot draw it"}},
+       kRoomy,
        Window},
       {"a window context with threads is refused, fail closed",
        {"ok", "ok"},
-       true,
-       quick,
-       {{ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (its trial run could not be confined)"},
-        {ShaderVerdict::NotTried, ShaderStep::Vertex,
-         "it could not be tried (its trial run could not be confined)"}},
+       {unconfined, unconfined},
+       kRoomy,
        Window,
        ThreadedContext},
   };
@@ -261,10 +204,8 @@ TEST(ShaderTrial, EachPairGetsItsVerdictAndAFreshWorkerGoesOn) {
     for (std::size_t i = 0; i < paths.size(); i += 2) {
       plan.push_back({paths[i].c_str(), paths[i + 1].c_str()});
     }
-    const ShaderTrialDriver driver{
-        c.pick,       c.open ? c.open : c.context ? HaveContext : NoContext,
-        QuietCompile, FakeLink,
-        FakeDraw,     QuietOutOfMemory};
+    const ShaderTrialDriver driver{c.pick,   c.open,   QuietCompile,
+                                   FakeLink, FakeDraw, QuietOutOfMemory};
     ShaderTrial trial;
     ASSERT_TRUE(StartShaderTrial(trial, plan, driver, c.limits));
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -292,8 +233,8 @@ TEST(ShaderTrial, FilesThatAreNotReadAndPairsNotPlanned) {
   const std::string large =
       WriteSource(folder, "large.fragment", std::string(kMaxShaderFileBytes + 1, ' '));
   const std::string missing = folder + "/missing.vertex";
-  const ShaderTrialDriver driver{Headless, HaveContext, FakeCompile,
-                                 FakeLink, FakeDraw,    FakeOutOfMemory};
+  const ShaderTrialDriver driver{Headless, HaveContext, QuietCompile,
+                                 FakeLink, FakeDraw,    QuietOutOfMemory};
   ShaderTrial trial;
   ASSERT_TRUE(StartShaderTrial(
       trial, {{fifo.c_str(), ok.c_str()}, {missing.c_str(), large.c_str()}}, driver));

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/frame_loop.h"
@@ -48,135 +49,90 @@ void Drive(GameSnapshot& after, float distance) {
   after.forward = true;
 }
 
+// What a fresh observer hears of one frame.
+SoundEvents Observe(const GameSnapshot& before, const GameSnapshot& after) {
+  SoundObserver observer;
+  SoundEvents events;
+  ObserveFrame(observer, before, after, events);
+  return events;
+}
+
 }  // namespace
 
 TEST(SoundEvents, EachChangeSoundsOnce) {
+  using Snap = GameSnapshot;
+  using Id = SoundId;
   struct Case {
     const char* name;
-    std::function<void(GameSnapshot& before, GameSnapshot& after)> change;
+    void (*change)(Snap& before, Snap& after);
     Ids expected;
   } const cases[] = {
-      {"nothing changed", [](GameSnapshot&, GameSnapshot&) {}, {}},
-      {"duck 4 collected",
-       [](GameSnapshot&, GameSnapshot& a) { a.duckAlive[4] = false; },
-       {SoundId::Squeak}},
+      {"nothing changed", [](Snap&, Snap&) {}, {}},
+      {"duck 4 collected", [](Snap&, Snap& a) { a.duckAlive[4] = false; }, {Id::Squeak}},
       {"two ducks in one frame",
-       [](GameSnapshot&, GameSnapshot& a) { a.duckAlive[1] = a.duckAlive[9] = false; },
-       {SoundId::Squeak, SoundId::Squeak}},
+       [](Snap&, Snap& a) { a.duckAlive[1] = a.duckAlive[9] = false; },
+       {Id::Squeak, Id::Squeak}},
       {"a collected duck stays silent",
-       [](GameSnapshot& b, GameSnapshot& a) { b.duckAlive[2] = a.duckAlive[2] = false; },
+       [](Snap& b, Snap& a) { b.duckAlive[2] = a.duckAlive[2] = false; },
        {}},
-      {"take-off", [](GameSnapshot&, GameSnapshot& a) { a.rising = true; }, {SoundId::TakeOff}},
-      {"still rising", [](GameSnapshot& b, GameSnapshot& a) { b.rising = a.rising = true; }, {}},
-      {"landing on the water",
-       [](GameSnapshot& b, GameSnapshot&) { b.falling = true; },
-       {SoundId::Splash}},
+      {"take-off", [](Snap&, Snap& a) { a.rising = true; }, {Id::TakeOff}},
+      {"still rising", [](Snap& b, Snap& a) { b.rising = a.rising = true; }, {}},
+      {"landing on the water", [](Snap& b, Snap&) { b.falling = true; }, {Id::Splash}},
       {"landing on the platform",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.falling = true;
-         a.canoeBottom = 1.0f;
-       },
-       {SoundId::Knock}},
+       [](Snap& b, Snap& a) { b.falling = true, a.canoeBottom = 1.0f; },
+       {Id::Knock}},
       {"stroke turns at the bottom while driven",
-       [](GameSnapshot&, GameSnapshot& a) {
-         Drive(a, 0.06f);
-         a.paddleSpeed = 60.0f;
-       },
-       {SoundId::Paddle}},
+       [](Snap&, Snap& a) { Drive(a, 0.06f), a.paddleSpeed = 60.0f; },
+       {Id::Paddle}},
       {"stroke turns at the top while driven",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.paddleSpeed = 60.0f;
-         Drive(a, 0.06f);
-         a.paddleSpeed = -60.0f;
-       },
+       [](Snap& b, Snap& a) { b.paddleSpeed = 60.0f, Drive(a, 0.06f), a.paddleSpeed = -60.0f; },
        {}},
-      {"stroke turns with no key held",
-       [](GameSnapshot&, GameSnapshot& a) { a.paddleSpeed = 60.0f; },
-       {}},
+      {"stroke turns with no key held", [](Snap&, Snap& a) { a.paddleSpeed = 60.0f; }, {}},
       {"stroke after the game is over",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.gameOver = a.gameOver = true;
-         a.forward = true;
-         a.paddleSpeed = 60.0f;
-       },
+       [](Snap& b, Snap& a) { b.gameOver = a.gameOver = a.forward = true, a.paddleSpeed = 60.0f; },
        {}},
-      {"W held, canoe held back",
-       [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.0f); },
-       {SoundId::Bump}},
-      {"W held, canoe moved", [](GameSnapshot&, GameSnapshot& a) { Drive(a, 0.06f); }, {}},
+      {"W held, canoe held back", [](Snap&, Snap& a) { Drive(a, 0.0f); }, {Id::Bump}},
+      {"W held, canoe moved", [](Snap&, Snap& a) { Drive(a, 0.06f); }, {}},
       {"W held back while resting on the platform's top",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.canoeBottom = a.canoeBottom = 1.0f;
-         Drive(a, 0.0f);
-       },
+       [](Snap& b, Snap& a) { b.canoeBottom = a.canoeBottom = 1.0f, Drive(a, 0.0f); },
        {}},
       {"W held back in the air above the platform",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.canoeBottom = a.canoeBottom = 1.5f;
-         b.falling = a.falling = true;
-         Drive(a, 0.0f);
+       [](Snap& b, Snap& a) {
+         b.canoeBottom = a.canoeBottom = 1.5f, b.falling = a.falling = true, Drive(a, 0.0f);
        },
-       {SoundId::Bump}},
-      {"W and S held: no move expected",
-       [](GameSnapshot&, GameSnapshot& a) { a.forward = a.backward = true; },
-       {}},
-      {"A held, turn held back",
-       [](GameSnapshot&, GameSnapshot& a) { a.left = true; },
-       {SoundId::Bump}},
-      {"Shift+W held back",
-       [](GameSnapshot&, GameSnapshot& a) {
-         Drive(a, 0.05f);  // under half of the 0.12 Shift asks for
-         a.fast = true;
-       },
-       {SoundId::Bump}},
+       {Id::Bump}},
+      {"W and S held: no move expected", [](Snap&, Snap& a) { a.forward = a.backward = true; }, {}},
+      {"A held, turn held back", [](Snap&, Snap& a) { a.left = true; }, {Id::Bump}},
+      // Under half of the 0.12 Shift asks for.
+      {"Shift+W held back", [](Snap&, Snap& a) { Drive(a, 0.05f), a.fast = true; }, {Id::Bump}},
       {"first frame: no time, no move expected",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.deltaTime = 0.0f;
-         a.forward = true;
-       },
+       [](Snap& b, Snap& a) { b.deltaTime = 0.0f, a.forward = true; },
        {}},
       {"11 to 10 seconds ticks",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.secondsShown = 11;
-         a.secondsShown = 10;
-       },
-       {SoundId::Tick}},
+       [](Snap& b, Snap& a) { b.secondsShown = 11, a.secondsShown = 10; },
+       {Id::Tick}},
       {"12 to 11 seconds is silent",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.secondsShown = 12;
-         a.secondsShown = 11;
-       },
+       [](Snap& b, Snap& a) { b.secondsShown = 12, a.secondsShown = 11; },
        {}},
       {"time runs out",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.secondsShown = 1;
-         a.secondsShown = 0;
-         a.gameOver = true;
-       },
-       {SoundId::TimeUp}},
+       [](Snap& b, Snap& a) { b.secondsShown = 1, a.secondsShown = 0, a.gameOver = true; },
+       {Id::TimeUp}},
       {"the last duck wins",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.ducksCollected = DuckCount - 1;
-         a.ducksCollected = DuckCount;
-         a.duckAlive[3] = false;
-         a.gameOver = true;
+       [](Snap& b, Snap& a) {
+         b.ducksCollected = DuckCount - 1, a.ducksCollected = DuckCount;
+         a.duckAlive[3] = false, a.gameOver = true;
        },
-       {SoundId::Squeak, SoundId::Win}},
+       {Id::Squeak, Id::Win}},
       {"no ticks after a win",
-       [](GameSnapshot& b, GameSnapshot& a) {
-         b.gameOver = a.gameOver = true;
-         b.secondsShown = 5;
-         a.secondsShown = 4;
+       [](Snap& b, Snap& a) {
+         b.gameOver = a.gameOver = true, b.secondsShown = 5, a.secondsShown = 4;
        },
        {}},
   };
   for (const Case& c : cases) {
     GameSnapshot before = Calm(), after = Calm();
     c.change(before, after);
-    SoundObserver observer;
-    SoundEvents events;
-    ObserveFrame(observer, before, after, events);
-    EXPECT_EQ(IdsOf(events), c.expected) << c.name;
+    EXPECT_EQ(IdsOf(Observe(before, after)), c.expected) << c.name;
   }
 }
 
@@ -226,10 +182,7 @@ TEST(SoundEvents, FifteenDucksAndEverythingElseFitOneFrame) {
   after.gameOver = true;
   Drive(after, 0.0f);
   after.paddleSpeed = 60.0f;
-  SoundObserver observer;
-  SoundEvents events;
-  ObserveFrame(observer, before, after, events);
-  EXPECT_EQ(events.count, DuckCount + 5);  // take-off, stroke, bump, tick, win
+  EXPECT_EQ(Observe(before, after).count, DuckCount + 5);  // take-off, stroke, bump, tick, win
 }
 
 namespace {
@@ -273,6 +226,13 @@ struct Heard {
       events.insert(events.end(), frame.list, frame.list + frame.count);
     }
   }
+  // W held for `count` frames, the canoe first moved to `at` when given.
+  void Paddle(int count, std::optional<glm::vec3> at = std::nullopt) {
+    SceneNode& canoe = game.world.canoeNode;
+    if (at) canoe.transform[3] = glm::vec4(*at, 1.0f), canoe.UpdateBounds();
+    game.input.keyState[GLFW_KEY_W] = true;
+    Frames(count);
+  }
   int Count(SoundId id) const {
     int n = 0;
     for (const SoundEvent& e : events) n += e.id == id ? 1 : 0;
@@ -291,8 +251,7 @@ TEST(SoundEvents, WholeFramesOfPlay) {
       {"4 s paddling in open water: a stroke every 1.67 s, nothing else",
        [](Heard& h) {
          h.game.world.canoeNode.Rotate(180.0f, glm::vec3(0, 1, 0));  // away from the cube
-         h.game.input.keyState[GLFW_KEY_W] = true;
-         h.Frames(200);
+         h.Paddle(200);
        },
        {{SoundId::Paddle, 2}, {SoundId::Bump, 0}, {SoundId::Squeak, 0}}},
       {"the arms move but the canoe is not driven: no strokes",
@@ -307,28 +266,18 @@ TEST(SoundEvents, WholeFramesOfPlay) {
        {{SoundId::TakeOff, 1}, {SoundId::Splash, 1}, {SoundId::Knock, 0}}},
       {"landing on the cube with W held: the knock, and no bump while it rests there",
        [](Heard& h) {
-         SceneNode& canoe = h.game.world.canoeNode;
-         canoe.transform[3] = glm::vec4(4.0f, 1.5f, 0.0f, 1.0f);
-         canoe.UpdateBounds();
-         canoe.falling = true;
-         h.game.input.keyState[GLFW_KEY_W] = true;
-         h.Frames(150);
+         h.game.world.canoeNode.falling = true;
+         h.Paddle(150, glm::vec3(4.0f, 1.5f, 0.0f));
        },
        {{SoundId::Knock, 1}, {SoundId::Bump, 0}, {SoundId::Splash, 0}}},
       {"paddling into the far wall: a bump",
        [](Heard& h) {
-         SceneNode& canoe = h.game.world.canoeNode;
-         canoe.transform[3].x = 45.0f;
-         canoe.UpdateBounds();
-         h.game.input.keyState[GLFW_KEY_W] = true;
-         h.Frames(150);
+         const glm::vec4 at = h.game.world.canoeNode.transform[3];
+         h.Paddle(150, glm::vec3(45.0f, at.y, at.z));
        },
        {{SoundId::Bump, 1}}},
       {"pushing into the cube for 3 s: one bump",
-       [](Heard& h) {
-         h.game.input.keyState[GLFW_KEY_W] = true;
-         h.Frames(150);
-       },
+       [](Heard& h) { h.Paddle(150); },
        {{SoundId::Bump, 1}}},
       {"the last 12 s run out: ten ticks, one ending",
        [](Heard& h) {
