@@ -58,7 +58,10 @@ unset VELLORAN_PASSED_FORKS VELLORAN_FAILED_FORKS GAME_PRELOAD
 chmod 755 "$RUN"
 cp "${XAUTHORITY:?the authority file of the virtual display}" "$RUN/xauth"
 chmod 644 "$RUN/xauth"
-game_bin="$BIN"
+# The other user may not reach the build folder (a checkout in a private folder): a copy of
+# the program in the run folder, which it can.
+game_bin="$RUN/velloran"
+cp "$BIN" "$game_bin"
 BIN="$RUN/limited"
 for nproc in 1 4 8; do
   printf '#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups env XAUTHORITY=%s prlimit --nproc=%s -- %s\n' \
