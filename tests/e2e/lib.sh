@@ -21,17 +21,17 @@ fail() {
   exit 1
 }
 
-# Copies the run-time data folders into the run folder as hard links (a test may replace a
-# file or folder afterwards, after removing it: writing into a linked file changes the
-# repository's).
-link_data() {
+# Copies the run-time data folders into a folder (default the run folder) as hard links (a test
+# may replace a file or folder afterwards, after removing it: writing into a linked file changes
+# the repository's).
+link_data() {  # [folder]
   for d in shader assets textures fonts sounds; do
-    if [ -e "$ROOT/$d" ]; then cp -al "$ROOT/$d" "$RUN/$d"; fi
+    if [ -e "$ROOT/$d" ]; then cp -al "$ROOT/$d" "${1:-$RUN}/$d"; fi
   done
 }
 
-write_settings() {  # width height fullscreen
-  printf '%s\n%s\n%s\n' "$1" "$2" "$3" > "$RUN/settings.conf"
+write_settings() {  # width height fullscreen [folder, default the run folder]
+  printf '%s\n%s\n%s\n' "$1" "$2" "$3" > "${4:-$RUN}/settings.conf"
 }
 
 start_game() {  # [folder to run in, default the run folder]
@@ -91,6 +91,23 @@ hold_key() {  # key, seconds
   xdotool keydown "$1"
   sleep "$2"
   xdotool keyup "$1"
+}
+
+# Escape, then the game's exit with status 0 within 30 s ($1, if given, names the game in a
+# failure).
+quit_game() {
+  send_key Escape
+  wait_exit 30
+  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC${1:+ ($1)}"
+}
+
+# A short game: started in a folder (default the run folder), its window up within 90 s,
+# 2 s of frames, then quit.
+play_briefly() {  # [folder] [name in a failure]
+  start_game "${1:-$RUN}"
+  wait_window 90
+  settle 2
+  quit_game "${2:-}"
 }
 
 # Lets the game run a few frames (the software renderer is slow, so give it time).

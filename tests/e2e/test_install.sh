@@ -29,9 +29,7 @@ play_installed() {
   wait_window
   grep -q "Width: $1\$" <<<"$(xwininfo -id "$WID")" || fail "width is not $1 ($2)"
   settle 3
-  send_key Escape
-  wait_exit 30
-  [ "$EXIT_RC" = 0 ] || fail "installed game exited with $EXIT_RC ($2)"
+  quit_game "$2"
   [ ! -s "$RUN/stdout" ] || fail "installed game printed something ($2)"
 }
 

@@ -12,8 +12,8 @@ FUZZ="${VELLORAN_FUZZ:?path of velloran_fuzz}"
 
 GAME="$RUN/game"
 mkdir -p "$GAME"
-for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$GAME/$d"; done
-printf '640\n480\nfalse\n' > "$GAME/settings.conf"
+link_data "$GAME"
+write_settings 640 480 false "$GAME"
 rm "$GAME/assets/platform2.dae"
 {
   sed -n '1,/<node /p' "$ROOT/assets/platform2.dae"
@@ -27,12 +27,7 @@ rc=0
 
 play() {  # forks to pass, then to refuse; the whole output wanted
   export VELLORAN_PASSED_FORKS="${1%:*}" VELLORAN_FAILED_FORKS="${1#*:}"
-  start_game "$GAME"
-  wait_window 90
-  settle 2
-  send_key Escape
-  wait_exit 30
-  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC with forks $1 passed:refused"
+  play_briefly "$GAME" "with forks $1 passed:refused"
   [ "$(cat "$RUN/stdout")" = "$2" ] || fail "unexpected output with forks $1 passed:refused (wanted:
 $2)"
 }
@@ -67,12 +62,7 @@ for nproc in 1 4 8; do
   printf '#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups env XAUTHORITY=%s prlimit --nproc=%s -- %s\n' \
     "$RUN/xauth" "$nproc" "$game_bin" > "$BIN"
   chmod 755 "$BIN"
-  start_game "$GAME"
-  wait_window 90
-  settle 2
-  send_key Escape
-  wait_exit 30
-  [ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC under a limit of $nproc processes"
+  play_briefly "$GAME" "under a limit of $nproc processes"
   grep -q '^velloran: the process limit (ulimit -u) leaves room for [0-9]* more threads' "$RUN/stderr" ||
     fail "no word on the renderer's threads under a limit of $nproc processes"
   if [ "$nproc" = 1 ]; then

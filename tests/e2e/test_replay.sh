@@ -15,9 +15,7 @@ hold_key a 1.5
 hold_key w 2.5
 send_key space
 hold_key w 1
-send_key Escape
-wait_exit
-[ "$EXIT_RC" = 0 ] || fail "the played game exited with $EXIT_RC"
+quit_game "the played game"
 ! grep -v '^Sound: ' "$RUN/stderr" | grep -q . || fail "the played game wrote to standard error"
 file=$(ls "$replays"/game-*-ducks.vrp 2>/dev/null | head -n 1)
 [ -n "$file" ] || fail "no replay kept in $replays"
@@ -37,9 +35,7 @@ grep -qx "Replay: the end, $ducks of 15 ducks" "$RUN/stderr" || fail "the replay
 WID="$(xdotool search --pid "$GAME_PID" --name '^Velloran replay' | head -n 1)"
 [ -n "$WID" ] || fail "the replay's window does not say it is a replay"
 xdotool mousemove 20 20
-send_key Escape
-wait_exit
-[ "$EXIT_RC" = 0 ] || fail "the replay exited with $EXIT_RC"
+quit_game "the replay"
 [ ! -s "$RUN/stdout" ] || fail "the replay wrote to standard output"
 
 # Files that are not replays: one line each, status 1, no window.
@@ -55,12 +51,6 @@ done
 
 # A data folder the game cannot write: the game plays on and says so once.
 echo > "$RUN/notafolder"
-export XDG_DATA_HOME="$RUN/notafolder"
-start_game
-wait_window
-settle 2
-send_key Escape
-wait_exit
-[ "$EXIT_RC" = 0 ] || fail "the game without a replay folder exited with $EXIT_RC"
+XDG_DATA_HOME="$RUN/notafolder" play_briefly "$RUN" "the game without a replay folder"
 [ "$(grep -c '^Replay not kept: ' "$RUN/stderr")" = 1 ] || fail "no one note about the lost replay"
 echo "replay: kept $(stat -c %s "$file") bytes, replayed to $ducks ducks"

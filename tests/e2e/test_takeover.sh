@@ -20,10 +20,24 @@ source "$(dirname "$0")/lib.sh"
 TAKEOVER="${VELLORAN_TAKEOVER:?path of the takeover preload}"
 PROBE="${VELLORAN_SHADER_PROBE:?path of the shader trial probe}"
 
-link_data
+# The data folders linked, the shaders copied: the tests append to them.
+game_folder() {
+  mkdir -p "$1"
+  link_data "$1"
+  rm -r "$1/shader"
+  cp -r "$ROOT/shader" "$1/shader"
+}
+# What no attempt may leave: a listener reached, a file written or a program run outside, a
+# process behind.
+nothing_outside() {  # who
+  [ ! -e "$RUN/outside/heard" ] || fail "$1 reached a listener"
+  [ ! -e "$RUN/outside/written" ] || fail "$1 wrote a file outside"
+  [ ! -e "$RUN/outside/executed" ] || fail "$1 ran a program"
+  ! pgrep -f velloran-takeover-stray > /dev/null || fail "a process of $1 outlived it"
+}
+
 # The game's own shaders, each with an attempt that must fail softly (its pair still builds).
-rm -r "$RUN/shader"
-cp -r "$ROOT/shader" "$RUN/shader"
+game_folder "$RUN"
 mark() { printf '\n// %s\n' "$2" >> "$RUN/shader/$1"; }
 mark lamp.vertex "takeover: secret"
 mark water.vertex "takeover: write"
@@ -38,9 +52,7 @@ GAME_PRELOAD="$TAKEOVER"
 start_game
 wait_window 60
 wait_drawn 60 "$RUN/shot.png" || fail "the window shows nothing"
-send_key Escape
-wait_exit 30
-[ "$EXIT_RC" = 0 ] || fail "exit status $EXIT_RC"
+quit_game
 
 # The fake key press written on every descriptor reached the worker's own report: its pair is
 # refused for that forgery, the others build.
@@ -56,9 +68,7 @@ ERROR::SHADER::PROGRAM::LINKING_FAILED
 $forged"; echo "$models")"
 [ "$(cat "$RUN/stdout")" = "$expected" ] || fail "unexpected output (wanted:
 $expected)"
-[ ! -e "$RUN/outside/written" ] || fail "a worker wrote a file outside"
-[ ! -e "$RUN/outside/executed" ] || fail "a worker ran a program"
-! pgrep -f velloran-takeover-stray > /dev/null || fail "a worker's process outlived the game"
+nothing_outside "a model worker"
 
 # ---- the shader trial alone -------------------------------------------------------------------
 # Listeners the attempts aim at: TCP on 127.0.0.1, an abstract and a path unix socket. Any
@@ -142,32 +152,25 @@ xconnect $killed
 tcp $killed
 rwx $killed" ] || fail "shader worker, hidden window: unexpected verdicts:
 $got"
-[ ! -e "$RUN/outside/heard" ] || fail "a listener was reached"
-[ ! -e "$RUN/outside/written" ] || fail "a shader worker wrote a file outside"
-[ ! -e "$RUN/outside/executed" ] || fail "a shader worker ran a program"
-! pgrep -f velloran-takeover-stray > /dev/null || fail "a shader worker's process outlived it"
+nothing_outside "a shader worker"
 
 # ---- the game's own process ---------------------------------------------------------------
 GAME="$RUN/game"
-mkdir -p "$GAME" "$RUN/home"
-for d in shader assets textures fonts sounds; do cp -al "$ROOT/$d" "$GAME/$d"; done
-rm -r "$GAME/shader"
-cp -r "$ROOT/shader" "$GAME/shader"
+mkdir -p "$RUN/home"
+game_folder "$GAME"
 attempts=(secret write tcp unixpath exec ptrace signal playerwrite)
 sources=(lamp.vertex water.vertex text.vertex screen.vertex skybox.vertex shadow_mapping.vertex
   waterRefractionAlpha.vertex shadow_mapping_depth.vertex)
 for i in "${!attempts[@]}"; do
   printf '\n// takeover-game: %s\n' "${attempts[$i]}" >> "$GAME/shader/${sources[$i]}"
 done
-printf '640\n480\nfalse\n' > "$GAME/settings.conf"
+write_settings 640 480 false "$GAME"
 export HOME="$RUN/home" XDG_DATA_HOME="$RUN/home/data" TAKEOVER_LISTENER_PID="$LISTENER"
 unset XDG_CONFIG_HOME
 start_game "$GAME"
 wait_window 60
 wait_drawn 60 "$RUN/shot.png" || fail "the game's own takeover: the window shows nothing"
-send_key Escape
-wait_exit 30
-[ "$EXIT_RC" = 0 ] || fail "the game's own takeover: exit status $EXIT_RC"
+quit_game "the game's own takeover"
 [ "$(cat "$RUN/stdout")" = "$models" ] || fail "the game's own takeover: unexpected output"
 got="$(grep '^takeover in the game:' "$RUN/stderr" | sed 's/ (.*//' | sort)"
 expected="$(for n in "${attempts[@]}"; do
@@ -176,7 +179,5 @@ done | sort)"
 [ "$got" = "$expected" ] || fail "the game's own takeover: unexpected results:
 $got"
 [ -e "$RUN/home/data/velloran/written" ] || fail "the game could not write in the player's folder"
-[ ! -e "$RUN/outside/heard" ] || fail "the game reached a listener"
-[ ! -e "$RUN/outside/written" ] || fail "the game wrote a file outside"
-[ ! -e "$RUN/outside/executed" ] || fail "the game ran a program"
+nothing_outside "the game"
 echo "takeover: every attempt refused"

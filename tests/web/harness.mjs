@@ -10,7 +10,7 @@ import zlib from 'node:zlib';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 
-export function requireBuild(site) {
+function requireBuild(site) {
   for (const [need, what] of [
            [path.join(site, 'velloran.js'), 'the browser build'],
            [path.join(here, 'node_modules', 'puppeteer-core'), 'puppeteer-core']]) {
@@ -21,7 +21,7 @@ export function requireBuild(site) {
   }
 }
 
-export async function serveSite(site) {
+async function serveSite(site) {
   const types = {
     '.html': 'text/html',
     '.js': 'text/javascript',
@@ -51,7 +51,7 @@ export async function serveSite(site) {
   return {server, sent, base: `http://127.0.0.1:${server.address().port}/?`};
 }
 
-export async function launchBrowser() {
+async function launchBrowser() {
   const {default: puppeteer} = await import('puppeteer-core');
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'velloran-chromium-'));
   const browser = await puppeteer.launch({
@@ -71,13 +71,94 @@ export async function launchBrowser() {
   return {browser, close};
 }
 
-export function checker() {
+// A page of the site (with `viewport`, and `before` run ahead of the page's own script), its
+// console lines gathered in `lines`, its console errors and uncaught exceptions in `errors`,
+// loaded up to the start card unless `card` is false. With `hold` in the query the test runs
+// the frames itself.
+export async function openPage(browser, url, {viewport, before, card = true} = {}) {
+  const page = await browser.newPage();
+  const errors = [], lines = [];
+  page.on('console', (m) => {
+    lines.push(m.text());
+    if (m.type() === 'error') errors.push(m.text());
+  });
+  page.on('pageerror', (e) => errors.push(e.message));
+  if (viewport) await page.setViewport(viewport);
+  if (before) await page.evaluateOnNewDocument(before);
+  await page.goto(url);
+  if (card) await toCard(page);
+  return {page, errors, lines};
+}
+
+// Waits for the start card, the page's first picture drawn under it.
+export async function toCard(page) {
+  if (page.url().includes('hold')) {
+    await page.waitForFunction(
+        () => typeof Module !== 'undefined' && Module.calledRun, {timeout: 120000, polling: 50});
+    await page.evaluate(() => Module._velloran_run_frames(1));
+  }
+  await page.waitForSelector('#card.ready', {timeout: 120000});
+}
+
+// Runs `count` frames on a held page (`hold` in its query), or waits for the page's own.
+export async function runFrames(page, count) {
+  const target = await page.evaluate((n, hold) => {
+    if (hold) Module._velloran_run_frames(n);
+    return Module._velloran_frames_run() + n;
+  }, count, page.url().includes('hold'));
+  await page.waitForFunction(
+      (t) => Module._velloran_frames_run() >= t, {timeout: 120000, polling: 50}, target);
+}
+
+// The game's state by name (timeLeft, canoeX, canoeZ, canoeHeading, yaw, pitch, width, ...).
+export const gameState = (page) =>
+    page.evaluate(() => JSON.parse(UTF8ToString(Module._velloran_state())));
+export const pause = (ms) => new Promise((ok) => setTimeout(ok, ms));
+
+// Run ahead of a page's script: one standard pad, unplugged until plugPad (the game's GLFW and
+// the page's cards read navigator.getGamepads()).
+export function fakePad() {
+  const button = () => ({pressed: false, touched: false, value: 0});
+  const pad = {id: 'Velloran test pad', index: 0, connected: false, mapping: 'standard'};
+  window.testPad = Object.assign(pad, {timestamp: 0, axes: [0, 0, 0, 0]});
+  pad.buttons = Array.from({length: 17}, button);
+  Navigator.prototype.getGamepads = () => [pad.connected ? pad : null, null, null, null];
+}
+export const plugPad = (page) => page.evaluate(() => {
+  testPad.connected = true;
+  window.dispatchEvent(new Event('gamepadconnected'));
+});
+// The fake pad's sticks set to `axes`, the `buttons` listed held down and the others up.
+export const setPad = (page, axes, buttons) => page.evaluate((a, b) => {
+  testPad.axes = a;
+  testPad.buttons.forEach((button, i) => {
+    button.pressed = button.touched = b.includes(i);
+    button.value = button.pressed ? 1 : 0;
+  });
+  testPad.timestamp++;
+}, axes, buttons);
+
+// Serves the site to a fresh browser for `body({check, browser, server, sent, base})`; then
+// closes both and exits with 1 if a check failed.
+export async function session(site, body) {
+  requireBuild(site);
   const failures = [];
   const check = (ok, what) => {
     console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
     if (!ok) failures.push(what);
   };
-  return {check, failures};
+  const served = await serveSite(site);
+  const {browser, close} = await launchBrowser();
+  try {
+    await body({check, browser, ...served});
+  } finally {
+    await close();
+    served.server.close();
+  }
+  if (failures.length) {
+    console.log(`${failures.length} check(s) failed`);
+    process.exit(1);
+  }
 }
 
 // A PNG screenshot (8-bit RGB or RGBA, not interlaced, as Chromium writes them) as
