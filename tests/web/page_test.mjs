@@ -524,7 +524,8 @@ async function replay() {
       const stop = setTimeout(() => run.kill(), 90000);
       run.stderr.on('data', (chunk) => {
         text += chunk;
-        if (/^Replay: (the end|the game diverged)/m.test(text)) run.kill();
+        // The whole line, not the first chunk of it: the program may write it in pieces.
+        if (/^Replay: (the end|the game diverged).*\n/m.test(text)) run.kill();
       });
       run.on('exit', () => {
         clearTimeout(stop);
