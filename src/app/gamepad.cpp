@@ -43,12 +43,14 @@ float TriggerTravel(float axis) {
 
 }  // namespace
 
-const PadBinding kPadBindings[kPadKeyCount] = {
+// Escape stays the last row: the quit by holding Back presses it by its slot.
+constexpr PadBinding kPadBindings[kPadKeyCount] = {
     {kKeyW, kPadLeftY, -1.0f}, {kKeyS, kPadLeftY, 1.0f},  {kKeyA, kPadLeftX, -1.0f},
     {kKeyD, kPadLeftX, 1.0f},  {kKeyLeftShift, -1, 0.0f}, {kKeySpace, -1, 0.0f},
     {kKeyF6, -1, 0.0f},        {kKeyF3, -1, 0.0f},        {kKeyF7, -1, 0.0f},
     {kKeyF2, -1, 0.0f},        {kKeyEscape, -1, 0.0f},
 };
+static_assert(kPadBindings[kEscapeSlot].key == kKeyEscape, "a row for every pad key, Escape last");
 
 void MergePad(PadState& into, const PadState& pad) {
   for (int i = 0; i < kPadAxisCount; ++i) {
